@@ -1,0 +1,129 @@
+// Writes the tree textures "leaves.rgb" and "bark.rgb" (raw 256x256 RGB, no
+// header) into the directory given as the only argument. Both are made from
+// seeded, tileable value noise, so every run writes the same bytes. They are
+// kept bright: the program multiplies them with dark material colours.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const int size = 256;   // texels per side
+
+// Small deterministic generator (xorshift32), the same on every platform.
+struct Random {
+    uint32_t state;
+    float next()
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return (state >> 8) / 16777216.0f;
+    }
+};
+
+// Lattice of random values that wraps after `cells` cells in each direction.
+struct Noise {
+    int cellsX, cellsY;
+    std::vector<float> lattice;
+
+    Noise(int cx, int cy, Random& random) : cellsX(cx), cellsY(cy), lattice(cx * cy)
+    {
+        for (float& v : lattice)
+            v = random.next();
+    }
+
+    float at(int i, int j) const
+    {
+        return lattice[(j % cellsY) * cellsX + (i % cellsX)];
+    }
+
+    // Smoothly interpolated value at texel (x, y), in [0, 1].
+    float sample(int x, int y) const
+    {
+        const float fx = x * cellsX / float(size), fy = y * cellsY / float(size);
+        const int i = int(fx), j = int(fy);
+        const float sx = smooth(fx - i), sy = smooth(fy - j);
+        const float top = at(i, j) + (at(i + 1, j) - at(i, j)) * sx;
+        const float bottom = at(i, j + 1) + (at(i + 1, j + 1) - at(i, j + 1)) * sx;
+        return top + (bottom - top) * sy;
+    }
+
+    static float smooth(float t) { return t * t * (3.0f - 2.0f * t); }
+};
+
+unsigned char toByte(float v)
+{
+    if (v < 0.0f)
+        v = 0.0f;
+    if (v > 255.0f)
+        v = 255.0f;
+    return static_cast<unsigned char>(std::lround(v));
+}
+
+// Vertical, fibrous streaks: many narrow columns across, few cells down.
+std::vector<unsigned char> makeBark()
+{
+    Random random{0x5eed0b4au};
+    const Noise fibres(64, 4, random), ridges(16, 2, random), knots(8, 8, random);
+    std::vector<unsigned char> image(size * size * 3);
+    for (int y = 0; y < size; y++) {
+        for (int x = 0; x < size; x++) {
+            const float streak = 0.55f * fibres.sample(x, y) + 0.3f * ridges.sample(x, y) +
+                                 0.15f * knots.sample(x, y);
+            const float shade = 150.0f + 105.0f * streak;   // 150..255: stays bright
+            unsigned char* texel = &image[(y * size + x) * 3];
+            texel[0] = toByte(shade);
+            texel[1] = toByte(shade * 0.9f);
+            texel[2] = toByte(shade * 0.8f);
+        }
+    }
+    return image;
+}
+
+// Dappled foliage: round blotches of light and shade at three scales.
+std::vector<unsigned char> makeLeaves()
+{
+    Random random{0x1eafu};
+    const Noise coarse(8, 8, random), medium(32, 32, random), fine(64, 64, random);
+    std::vector<unsigned char> image(size * size * 3);
+    for (int y = 0; y < size; y++) {
+        for (int x = 0; x < size; x++) {
+            const float dapple = 0.45f * coarse.sample(x, y) + 0.35f * medium.sample(x, y) +
+                                 0.2f * fine.sample(x, y);
+            const float light = 140.0f + 115.0f * dapple;   // 140..255
+            unsigned char* texel = &image[(y * size + x) * 3];
+            texel[0] = toByte(light * 0.75f);
+            texel[1] = toByte(light);
+            texel[2] = toByte(light * 0.55f);
+        }
+    }
+    return image;
+}
+
+bool writeFile(const char* dir, const char* name, const std::vector<unsigned char>& bytes)
+{
+    char path[4096];
+    std::snprintf(path, sizeof path, "%s/%s", dir, name);
+    FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "make_textures: cannot write %s\n", path);
+        return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_textures OUTPUT_DIR\n");
+        return 2;
+    }
+    const bool ok = writeFile(argv[1], "leaves.rgb", makeLeaves()) &&
+                    writeFile(argv[1], "bark.rgb", makeBark());
+    return ok ? 0 : 1;
+}
