@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the squirrel scene and runs it from the folder that holds its
+# texture files. Without a display it runs on a virtual X server for a few
+# seconds and saves a screenshot instead.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")" && pwd)
+source "$ROOT/tools/setup.sh"
+
+BUILD="$ROOT/build"
+PROGRAM_PID=""
+
+cleanup() {
+    [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
+    stop_xvfb
+}
+trap cleanup EXIT
+
+ensure_packages "${RUN_PACKAGES[@]}"
+configure_build "$BUILD" -DBUILD_TESTING=OFF
+cd "$BUILD"
+
+if [ -n "${DISPLAY:-}" ]; then
+    exec ./squirrel
+fi
+
+start_xvfb_if_needed
+./squirrel &
+PROGRAM_PID=$!
+window=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
+    fail "the program's window did not appear"
+sleep 3
+kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
+import -window "$window" "$BUILD/screenshot.png"
+echo "Screenshot: $BUILD/screenshot.png"
