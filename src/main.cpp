@@ -155,13 +155,14 @@ static void poseStep()
 static void headingStep(float heading, float& stepX, float& stepZ)
 {
     const double step = 0.1f;
-    const float angle = static_cast<float>(-heading * pi / 180.0);
+    // The angle is rounded to single precision; sin and cos run in double.
+    const double angle = static_cast<float>(-heading * pi / 180.0);
     stepX = static_cast<float>(step * std::sin(angle));
     stepZ = static_cast<float>(step * std::cos(angle));
 }
 
 // Moves the camera's x and z so that it is `dist` from the squirrel.
-static void keepDistance(const float d[3], float distSq, double dist)
+static void keepDistance(const float d[3], double distSq, double dist)
 {
     for (int k = 0; k < 3; k += 2)
         position[k] = static_cast<float>(position[k] - d[k] * (1.0 - dist / std::sqrt(distSq)));
