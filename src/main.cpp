@@ -27,8 +27,8 @@ float brot = 0.0f;                        // bird heading (degrees)
 float flap = 0.0f;                        // wing phase, sawtooth in [-1, 1]
 int action = 0;   // locomotion: 0 standing, 1 starting, 2 running, 3 stopping
 
-// Ground position (x, z) of each tree.
-const float trees[11][2] = {
+// Ground position (x, z) of each tree (extern: a constant visible to other units).
+extern const float trees[11][2] = {
     {3.0f, 0.0f},   {10.0f, 2.0f},  {34.0f, 6.0f},  {32.0f, 1.0f},
     {9.0f, 30.0f},  {3.0f, 20.0f},  {2.0f, 10.0f},  {30.0f, 24.0f},
     {15.0f, 15.0f}, {12.0f, 10.0f}, {18.0f, 26.0f},
