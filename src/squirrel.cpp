@@ -48,6 +48,15 @@ static void tailSegment(GLUquadric* q, float bend, float swing, double jointRadi
     glTranslatef(0.0f, 0.0f, static_cast<float>(height));
 }
 
+// A sphere at (x, y, 0) of the current frame, on a matrix level of its own.
+static void sphereAt(GLUquadric* q, float x, float y, double radius)
+{
+    glPushMatrix();
+        glTranslatef(x, y, 0.0f);
+        gluSphere(q, radius, 16, 16);
+    glPopMatrix();
+}
+
 void Squirrel::draw()
 {
     const GLfloat fur[] = {0.3f, 0.1f, 0.0f, 1.0f};
@@ -104,24 +113,12 @@ void Squirrel::draw()
 
         glTranslatef(0.0f, 0.0f, 1.0f);             // top of the body
         gluDisk(quadric, 0.0, 0.5, 16, 1);          // head top
-        glPushMatrix();                             // right ear
-            glTranslatef(0.3f, 0.0f, 0.0f);
-            gluSphere(quadric, 0.2, 16, 16);
-        glPopMatrix();
-        glPushMatrix();                             // left ear
-            glTranslatef(-0.3f, 0.0f, 0.0f);
-            gluSphere(quadric, 0.2, 16, 16);
-        glPopMatrix();
+        sphereAt(quadric, 0.3f, 0.0f, 0.2);         // right ear
+        sphereAt(quadric, -0.3f, 0.0f, 0.2);        // left ear
 
         glMaterialfv(GL_FRONT, GL_AMBIENT_AND_DIFFUSE, eyes);
         glTranslatef(0.0f, 0.0f, -0.3f);            // eye level, 0.3 below the top
-        glPushMatrix();                             // right eye
-            glTranslatef(0.1f, 0.4f, 0.0f);
-            gluSphere(quadric, 0.1, 16, 16);
-        glPopMatrix();
-        glPushMatrix();                             // left eye
-            glTranslatef(-0.1f, 0.4f, 0.0f);
-            gluSphere(quadric, 0.1, 16, 16);
-        glPopMatrix();
+        sphereAt(quadric, 0.1f, 0.4f, 0.1);         // right eye
+        sphereAt(quadric, -0.1f, 0.4f, 0.1);        // left eye
     glPopMatrix();
 }

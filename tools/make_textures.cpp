@@ -62,44 +62,47 @@ unsigned char toByte(float v)
     return static_cast<unsigned char>(std::lround(v));
 }
 
-// Vertical, fibrous streaks: many narrow columns across, few cells down.
-std::vector<unsigned char> makeBark()
+// One noise layer: lattice cells across and down, and its share of the mix.
+struct Layer {
+    int cellsX, cellsY;
+    float weight;
+};
+
+// Mixes three noise layers into a brightness from base to base + span and
+// tints it per channel (red, green, blue).
+std::vector<unsigned char> makeImage(uint32_t seed, const Layer (&layers)[3], float base,
+                                     float span, const float (&tint)[3])
 {
-    Random random{0x5eed0b4au};
-    const Noise fibres(64, 4, random), ridges(16, 2, random), knots(8, 8, random);
+    Random random{seed};
+    std::vector<Noise> noise;
+    for (const Layer& layer : layers)
+        noise.emplace_back(layer.cellsX, layer.cellsY, random);
     std::vector<unsigned char> image(size * size * 3);
     for (int y = 0; y < size; y++) {
         for (int x = 0; x < size; x++) {
-            const float streak = 0.55f * fibres.sample(x, y) + 0.3f * ridges.sample(x, y) +
-                                 0.15f * knots.sample(x, y);
-            const float shade = 150.0f + 105.0f * streak;   // 150..255: stays bright
+            float mix = 0.0f;
+            for (int i = 0; i < 3; i++)
+                mix += layers[i].weight * noise[i].sample(x, y);
             unsigned char* texel = &image[(y * size + x) * 3];
-            texel[0] = toByte(shade);
-            texel[1] = toByte(shade * 0.9f);
-            texel[2] = toByte(shade * 0.8f);
+            for (int c = 0; c < 3; c++)
+                texel[c] = toByte((base + span * mix) * tint[c]);
         }
     }
     return image;
 }
 
+// Vertical, fibrous streaks: many narrow columns across, few cells down.
+std::vector<unsigned char> makeBark()
+{
+    return makeImage(0x5eed0b4au, {{64, 4, 0.55f}, {16, 2, 0.3f}, {8, 8, 0.15f}},
+                     150.0f, 105.0f, {1.0f, 0.9f, 0.8f});
+}
+
 // Dappled foliage: round blotches of light and shade at three scales.
 std::vector<unsigned char> makeLeaves()
 {
-    Random random{0x1eafu};
-    const Noise coarse(8, 8, random), medium(32, 32, random), fine(64, 64, random);
-    std::vector<unsigned char> image(size * size * 3);
-    for (int y = 0; y < size; y++) {
-        for (int x = 0; x < size; x++) {
-            const float dapple = 0.45f * coarse.sample(x, y) + 0.35f * medium.sample(x, y) +
-                                 0.2f * fine.sample(x, y);
-            const float light = 140.0f + 115.0f * dapple;   // 140..255
-            unsigned char* texel = &image[(y * size + x) * 3];
-            texel[0] = toByte(light * 0.75f);
-            texel[1] = toByte(light);
-            texel[2] = toByte(light * 0.55f);
-        }
-    }
-    return image;
+    return makeImage(0x1eafu, {{8, 8, 0.45f}, {32, 32, 0.35f}, {64, 64, 0.2f}},
+                     140.0f, 115.0f, {0.75f, 1.0f, 0.55f});
 }
 
 bool writeFile(const char* dir, const char* name, const std::vector<unsigned char>& bytes)
