@@ -91,10 +91,11 @@ scenario_up_key_moves_forward() {
 
 # step UNTIL: runs the paused program in 10 ms slices (a read nothing answers),
 # each followed by a screenshot $TMP/t.png, until the command UNTIL succeeds.
-# Returns 1 after 200 ms of run, 2 if a busy machine stretched a slice to 40 ms.
+# Returns 1 after 600 ms of run (a sanitizer build ticks slower), 2 if a busy
+# machine stretched a slice to 40 ms.
 step() {
     local t ran=0
-    while [ "$ran" -lt 200000 ]; do
+    while [ "$ran" -lt 600000 ]; do
         t=${EPOCHREALTIME/./}
         kill -CONT "$PID"
         read -rt 0.01 -u "$PAUSE" || true
