@@ -28,7 +28,9 @@ start_xvfb_if_needed
 PROGRAM_PID=$!
 window=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
     fail "the program's window did not appear"
-sleep 3
-kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
+# Half a second in, the bird is still in view above the squirrel.
+sleep 0.6
 import -window "$window" "$BUILD/screenshot.png"
+sleep 2.4
+kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
 echo "Screenshot: $BUILD/screenshot.png"
