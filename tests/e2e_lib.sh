@@ -1,37 +1,17 @@
 # shellcheck shell=bash
 # Helpers for the end-to-end tests: an Xvfb if there is no DISPLAY, the program
-# under a title of its own, screenshots, colour measures. Processes started
-# here are killed by PID on exit.
-source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
-PIDS=()
-TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-e2e.XXXXXX")
-cleanup() {
-    local pid
-    for pid in "${PIDS[@]}"; do kill -CONT "$pid" 2>/dev/null && kill "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
-    stop_xvfb
-    rm -rf "$TMP"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
+# started until its first frame, pixel scans and the camera's projection.
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 start_xvfb_if_needed
 
-# launch TITLE [ARGS...]: runs $BIN here as TITLE (argv[0]), stderr to $TMP/err;
-# finds the window titled exactly TITLE (freeglut sets no _NET_WM_PID), waits
-# for a drawn frame (blue corner) and saves one 0.2 s later, the camera settled,
-# as $TMP/first.png. Every wait is bounded. Sets PID and WIN.
+# launch TITLE [ARGS...]: runs $BIN here as TITLE (argv[0]), stderr to $TMP/err,
+# finds its window, waits for a drawn frame (blue corner) and saves one 0.2 s
+# later, the camera settled, as $TMP/first.png. Every wait is bounded. Sets PID
+# and WIN.
 launch() {
-    local title=$1 regex id i
+    local title=$1 i
     shift
-    (exec -a "$title" "$BIN" "$@") 2>"$TMP/err" &
-    PID=$! WIN=""
-    PIDS+=("$PID")
-    regex="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|/]/\\&/g')\$"
-    for id in $(timeout 10 xdotool search --sync --name "$regex" 2>/dev/null); do
-        [ "$(xdotool getwindowname "$id")" != "$title" ] || WIN=$id
-    done
-    kill -0 "$PID" 2>/dev/null || fail "the program exited before showing a window"
-    [ -n "$WIN" ] || fail "no window titled exactly '$title' within 10 s"
+    start_program "$title" 10 bash -c 'exec -a "$0" "$@"' "$title" "$BIN" "$@"
     xdotool windowmove "$WIN" 0 0 windowraise "$WIN"
     for i in $(seq 30); do
         shoot "$TMP/first.png"
@@ -40,27 +20,6 @@ launch() {
         sleep 0.1
     done
     fail "the window never showed a frame with the blue background"
-}
-
-# shoot FILE: the window with the program paused, so the picture is one frame.
-shoot() {
-    kill -STOP "$PID"
-    import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot failed"; }
-    kill -CONT "$PID"
-}
-
-# check FILE [WxH+X+Y WHAT CONDITION]...: the mean colour of each region
-# meets its CONDITION, an awk expression on r, g, b in 0..255.
-check() {
-    local file=$1 crops=() means i
-    shift
-    for ((i = 1; i <= $#; i += 3)); do crops+=('(' -clone 0 -crop "${!i}" +repage -resize '1x1!' ')'); done
-    mapfile -t means < <(convert "$file" "${crops[@]}" -delete 0 -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]\n' info:)
-    for ((i = 0; $# > 0; i++)); do
-        awk -v c="${means[$i]}" "BEGIN { split(c, v, \" \"); r = v[1]; g = v[2]; b = v[3]; exit !($3) }" ||
-            fail "$2: region $1 has mean colour (${means[$i]}), expected $3"
-        shift 3
-    done
 }
 
 # scan FILE WxH+X+Y CONDITION: how many of the region's pixels meeting CONDITION

@@ -8,7 +8,7 @@
 set -euo pipefail
 export LC_ALL=C   # a decimal point in $EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/reliability_lib.sh"
+source "$here/test_lib.sh"
 program=$(realpath "$1")
 
 # rss_kib: the least of ten VmRSS readings over two seconds, since a frame in
@@ -38,7 +38,7 @@ at() {
 rss_over_a_minute() {
     local name="squirrel-memory-$$" rss10 rss60
     START_TIME=$EPOCHREALTIME
-    launch "$name" 10 env MALLOC_MMAP_THRESHOLD_=65536 MALLOC_TRIM_THRESHOLD_=65536 \
+    start_program "$name" 10 env MALLOC_MMAP_THRESHOLD_=65536 MALLOC_TRIM_THRESHOLD_=65536 \
         bash -c 'exec -a "$0" "$1"' "$name" "$program"
     send_keys keydown Up Down Left
     at 5; send_keys keyup Left; send_keys keydown Right
@@ -58,9 +58,9 @@ rss_over_a_minute() {
 # error handler exit(1), a normal exit after which valgrind checks the heap.
 # (Destroying the window instead is racy: freeglut stops drawing once unmapped.)
 memcheck_run() {
-    local title="$WORK/squirrel-memcheck-$$" log="$WORK/memcheck.log" status=0
+    local title="$TMP/squirrel-memcheck-$$" log="$TMP/memcheck.log" status=0
     ln -s "$program" "$title"   # the window's title is the invocation name
-    launch "$title" 120 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
+    start_program "$title" 120 valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
         --errors-for-leak-kinds=definite --error-exitcode=99 --keep-debuginfo=yes \
         --num-callers=40 --suppressions="$here/valgrind.supp" --log-file="$log" "$title"
     START_TIME=$EPOCHREALTIME
@@ -77,7 +77,7 @@ memcheck_run() {
         fail "memcheck found invalid memory accesses: $(grep -A 12 -E 'Invalid (read|write)' "$log")"
     [ "$status" -ne 99 ] || fail "memcheck reported errors: $(grep 'ERROR SUMMARY' "$log")
 $(awk '/definitely lost in loss record/ { p = 1 } p { print } p && /^==[0-9]+== *$/ { p = 0 }' "$log")"
-    [ "$status" -eq 1 ] || fail "the program ended with status $status, not 1 from Xlib's I/O error exit: $(cat "$WORK/err")"
+    [ "$status" -eq 1 ] || fail "the program ended with status $status, not 1 from Xlib's I/O error exit: $(cat "$TMP/err")"
     echo "memcheck: $(grep -o 'ERROR SUMMARY.*' "$log"); $(grep -o 'definitely lost:.*' "$log" || echo 'no leaks')"
 }
 

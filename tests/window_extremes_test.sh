@@ -7,10 +7,10 @@
 # Xvfb of its own, large enough for 2048x1152 and with no other windows.
 # Usage: window_extremes_test.sh PROGRAM   (run from the folder with the textures)
 set -euo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/reliability_lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 program=$(realpath "$1")
 
-alive() { kill -0 "$PID" 2>/dev/null || fail "the program ended $1: $(cat "$WORK/err")"; }
+alive() { kill -0 "$PID" 2>/dev/null || fail "the program ended $1: $(cat "$TMP/err")"; }
 
 # resize W H: asks for the size, waits until the window has it (or a moment
 # longer for a size X refuses) and prints the size it really has.
@@ -36,29 +36,6 @@ still_working() {
     [ "$(awk '{ print $14 + $15 }' "/proc/$PID/stat")" -gt "$before" ] || fail "the program stopped working $1"
 }
 
-# shoot FILE: the raised window with the program paused, so one frame.
-shoot() {
-    xdotool windowraise "$WIN"
-    kill -STOP "$PID"
-    import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot of the window failed"; }
-    kill -CONT "$PID"
-}
-
-# check FILE [WxH+X+Y WHAT CONDITION]...: each region's mean colour (r, g, b
-# in 0..255) meets its CONDITION, an awk expression.
-check() {
-    local file=$1 crops=() means i
-    shift
-    for ((i = 1; i <= $#; i += 3)); do crops+=('(' -clone 0 -crop "${!i}" +repage -resize '1x1!' ')'); done
-    mapfile -t means < <(convert "$file" "${crops[@]}" -delete 0 \
-        -format '%[fx:int(255*r+.5)] %[fx:int(255*g+.5)] %[fx:int(255*b+.5)]\n' info:)
-    for ((i = 0; $# > 0; i++)); do
-        awk -v c="${means[$i]:-}" "BEGIN { split(c, v, \" \"); r = v[1]; g = v[2]; b = v[3]; exit !(c != \"\" && $3) }" ||
-            fail "$2: region $1 of $(basename "$file") has mean colour (${means[$i]:-none}), expected $3"
-        shift 3
-    done
-}
-
 # Sky: the pure blue clear colour (the bird may cross it). Ground (0, 0.4, 0)
 # lit from (1, 1, 1), light ambient 0.3, diffuse 1, scene ambient 0.2:
 # 0.4 * (0.5 + 1/sqrt(3)) = 0.431, about 110. The squirrel is reddish brown.
@@ -73,7 +50,7 @@ check_picture() { check "$1" 60x40+20+20 "$2: sky" "$sky" 100x40+40+420 "$2: gro
 # check_animating WHERE WxH+X+Y: holding Left turns the squirrel on the spot,
 # so more than 100 pixels of the region change within 0.7 s.
 check_animating() {
-    local a=$WORK/a.png b=$WORK/b.png diff f
+    local a=$TMP/a.png b=$TMP/b.png diff f
     send_keys keydown Left
     sleep 0.3; shoot "$a"
     sleep 0.7; shoot "$b"
@@ -97,10 +74,10 @@ wait_for_frame() {
 }
 
 own_display 2560x1600
-launch "squirrel-window-$$" 10 bash -c 'exec -a "$0" "$1"' "squirrel-window-$$" "$program"
+start_program "squirrel-window-$$" 10 bash -c 'exec -a "$0" "$1"' "squirrel-window-$$" "$program"
 xdotool windowmove "$WIN" 0 0
-wait_for_frame "$WORK/start.png"
-check_picture "$WORK/start.png" "at start"
+wait_for_frame "$TMP/start.png"
+check_picture "$TMP/start.png" "at start"
 for size in 640x0 0x480 0x0 1x1; do
     echo "asked for $size: window is $(resize "${size%x*}" "${size#*x}")"
     still_working "at $size"
@@ -108,16 +85,16 @@ done
 have=$(resize 2048 1152)
 [ "$have" = "2048x1152" ] || fail "the window did not become 2048x1152 (it is $have)"
 still_working "at 2048x1152"
-shoot "$WORK/large.png"
+shoot "$TMP/large.png"
 # The same view, scaled by 1152/480 about the new centre.
-check "$WORK/large.png" 100x60+20+20 "2048x1152: sky" "$sky" 200x60+300+920 "2048x1152: ground" "$ground" \
+check "$TMP/large.png" 100x60+20+20 "2048x1152: sky" "$sky" 200x60+300+920 "2048x1152: ground" "$ground" \
     30x30+1009+683 "2048x1152: squirrel at the new centre" "$fur"
 check_animating "2048x1152" 300x400+874+500
 have=$(resize 640 480)
 [ "$have" = "640x480" ] || fail "the window did not return to 640x480 (it is $have)"
 sleep 1.5   # the tail settles after the turn
-shoot "$WORK/end.png"
-check_picture "$WORK/end.png" "back at 640x480"
+shoot "$TMP/end.png"
+check_picture "$TMP/end.png" "back at 640x480"
 check_animating "640x480" 120x160+260+220
-[ ! -s "$WORK/err" ] || fail "the program wrote to the standard error stream: $(cat "$WORK/err")"
+[ ! -s "$TMP/err" ] || fail "the program wrote to the standard error stream: $(cat "$TMP/err")"
 echo "PASS: window extremes"
