@@ -2,6 +2,8 @@
 # Builds the squirrel scene and runs it from the folder that holds its
 # texture files. Without a display it runs on a virtual X server for a few
 # seconds and saves a screenshot instead.
+#
+# Usage: ./run.sh
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/tools/setup.sh"
@@ -10,27 +12,39 @@ BUILD="$ROOT/build"
 PROGRAM_PID=""
 
 cleanup() {
-    [ -n "$PROGRAM_PID" ] && kill "$PROGRAM_PID" 2>/dev/null
+    [ -z "$PROGRAM_PID" ] || kill "$PROGRAM_PID" 2>/dev/null || true
     stop_xvfb
 }
 trap cleanup EXIT
 
-ensure_packages "${RUN_PACKAGES[@]}"
-configure_build "$BUILD" -DBUILD_TESTING=OFF
-cd "$BUILD"
-
-if [ -n "${DISPLAY:-}" ]; then
+# With a display: build and run, nothing else needed.
+run_program() {
+    ensure_packages "${BUILD_PACKAGES[@]}"
+    configure_build "$BUILD" -DBUILD_TESTING=OFF
+    cd "$BUILD"
     exec ./squirrel
-fi
+}
 
-start_xvfb_if_needed
-./squirrel &
-PROGRAM_PID=$!
-window=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
-    fail "the program's window did not appear"
-# Half a second in, the bird is still in view above the squirrel.
-sleep 0.6
-import -window "$window" "$BUILD/screenshot.png"
-sleep 2.4
-kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
-echo "Screenshot: $BUILD/screenshot.png"
+# Without one: a few seconds on a virtual display and a screenshot.
+run_screenshot() {
+    local window
+    ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
+    configure_build "$BUILD" -DBUILD_TESTING=OFF
+    cd "$BUILD"
+    start_xvfb
+    ./squirrel &
+    PROGRAM_PID=$!
+    window=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
+        fail "the program's window did not appear"
+    # Half a second in, the bird is still in view above the squirrel.
+    sleep 0.6
+    import -window "$window" "$BUILD/screenshot.png"
+    sleep 2.4
+    kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
+    echo "Screenshot: $BUILD/screenshot.png"
+}
+
+case "${1:-}" in
+    "") if [ -n "${DISPLAY:-}" ]; then run_program; else run_screenshot; fi ;;
+    *) echo "usage: $0" >&2; exit 2 ;;
+esac

@@ -9,8 +9,9 @@ source "$ROOT/tools/setup.sh"
 
 trap stop_xvfb EXIT
 
-ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-start_xvfb_if_needed
+ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}" \
+    "${TEST_PACKAGES[@]}"
+use_display
 
 status=0
 

@@ -9,36 +9,26 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/tools/setup.sh"
 BUILD="$ROOT/build-bench"
 RESULTS="$BUILD/bench-results"
 COUNT_SECONDS=10
 SIZES=("640 480" "1920 1080")
-STARTED_PIDS=()
+PROGRAM_PID=""
 
 cleanup() {
-    local pid
-    for pid in "${STARTED_PIDS[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_program
+    stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Stops one process this script started and forgets it.
-stop_process() {
-    local pid=$1 kept=() other
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    for other in "${STARTED_PIDS[@]}"; do
-        [[ $other == "$pid" ]] || kept+=("$other")
-    done
-    STARTED_PIDS=("${kept[@]}")
-}
-
-fail() {
-    echo "run.sh: $*" >&2
-    exit 1
+stop_program() {
+    if [ -n "$PROGRAM_PID" ]; then
+        kill "$PROGRAM_PID" 2>/dev/null || true
+        wait "$PROGRAM_PID" 2>/dev/null || true
+        PROGRAM_PID=""
+    fi
 }
 
 say() {
@@ -47,49 +37,15 @@ say() {
 
 build() {
     say "configuring and building (Release) in $BUILD"
-    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
-        -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF >"$RESULTS/build.log" 2>&1 ||
-        { cat "$RESULTS/build.log" >&2; fail "configure failed"; }
-    cmake --build "$BUILD" -j"$(nproc)" \
-        --target squirrel textures tick_bench frame_bench swapcount >>"$RESULTS/build.log" 2>&1 ||
+    (configure_build "$BUILD" -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF) >"$RESULTS/build.log" 2>&1 ||
         { tail -n 40 "$RESULTS/build.log" >&2; fail "build failed"; }
 }
 
-screen_size() {
-    xdpyinfo -display "$1" 2>/dev/null | awk '/dimensions:/ { print $2 }'
-}
-
-# Starts Xvfb on the first free display from :99 on, large enough for
-# 1920x1080, and exports DISPLAY.
-start_xvfb() {
-    local n pid tries
-    for n in $(seq 99 160); do
-        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        Xvfb ":$n" -screen 0 2048x1536x24 -nolisten tcp >"$RESULTS/xvfb.log" 2>&1 &
-        pid=$!
-        STARTED_PIDS+=("$pid")
-        for tries in $(seq 50); do
-            kill -0 "$pid" 2>/dev/null || break
-            if [[ -n $(screen_size ":$n") ]]; then
-                export DISPLAY=":$n"
-                say "started Xvfb on $DISPLAY (pid $pid)"
-                return
-            fi
-            sleep 0.1
-        done
-        stop_process "$pid"
-    done
-    fail "could not start Xvfb on any display from :99 to :160"
-}
-
-use_display() {
-    if [[ -z ${DISPLAY:-} ]]; then
-        start_xvfb
-        return
-    fi
+# The given display, whose screen must hold 1920x1080, or a virtual one.
+choose_display() {
+    use_display
     local size
-    size=$(screen_size "$DISPLAY")
-    [[ -n $size ]] || fail "cannot reach the X display $DISPLAY"
+    size=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
     local w=${size%x*} h=${size#*x}
     ((w >= 1920 && h >= 1080)) ||
         fail "screen of $DISPLAY is $size; it must hold 1920x1080 (unset DISPLAY to get an Xvfb)"
@@ -163,24 +119,23 @@ measure_program() {
     local w=$1 h=$2
     local counts="$RESULTS/swaps-${w}x${h}.txt"
     local title="squirrel-bench-$$-$w"
-    local pid window
+    local window
     rm -f "$counts"
     say "real program at ${w}x${h} (${COUNT_SECONDS} s)"
     (cd "$BUILD" && SWAPCOUNT_FILE="$counts" LD_PRELOAD="$BUILD/bench/swapcount.so" \
         exec -a "$title" ./squirrel) 2>"$RESULTS/program-${w}x${h}.log" &
-    pid=$!
-    STARTED_PIDS+=("$pid")
+    PROGRAM_PID=$!
     window=$(timeout 10 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) ||
         fail "the program's window did not appear"
     xdotool windowsize "$window" "$w" "$h"
     wait_for_size "$window" "$w" "$h"
     sleep 1
-    kill -USR1 "$pid"
+    kill -USR1 "$PROGRAM_PID"
     wait_for_lines "$counts" 1
     sleep "$COUNT_SECONDS"
-    kill -USR1 "$pid"
+    kill -USR1 "$PROGRAM_PID"
     wait_for_lines "$counts" 2
-    stop_process "$pid"
+    stop_program
     read -r MEASURED_TICKS MEASURED_SWAPS < <(awk '
         { for (i = 1; i <= NF; i++) { split($i, kv, "="); v[NR, kv[1]] = kv[2] } }
         END { s = (v[2, "ns"] - v[1, "ns"]) / 1e9
@@ -199,9 +154,10 @@ row() {
 }
 
 main() {
+    ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" xdotool "${BENCH_PACKAGES[@]}"
     mkdir -p "$RESULTS"
     build
-    use_display
+    choose_display
     local load_before
     load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 

@@ -1,11 +1,15 @@
-# Shared by run.sh and test.sh (sourced, not run): Debian packages, the CMake
-# build, and a virtual X server for machines without a display.
+# Shared by run.sh, test.sh and bench/run.sh (sourced, not run): Debian
+# packages, the CMake build, and the X display, a virtual one when there is
+# none. Expects ROOT to be the repository's root.
 
-# Packages that building and running the program need.
-RUN_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
-              xvfb xauth x11-utils xdotool imagemagick)
-# Extra packages for the test suite.
+# Building and running the program.
+BUILD_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri)
+# A virtual X server, and looking at its windows.
+XVFB_PACKAGES=(xvfb xauth x11-utils)
+SCREENSHOT_PACKAGES=(xdotool imagemagick)
+# The test suite and the benchmarks.
 TEST_PACKAGES=(libgtest-dev valgrind)
+BENCH_PACKAGES=(libbenchmark-dev)
 
 XVFB_PID=""
 
@@ -51,28 +55,23 @@ configure_build() {
     cmake --build "$dir" -j "$(nproc)" || fail "build failed in $dir"
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY, unless a display
-# is already there. The caller's trap runs stop_xvfb.
-start_xvfb_if_needed() {
-    [ -n "${DISPLAY:-}" ] && return 0
-    local n
-    for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 2048x1536x24 -nolisten tcp >/dev/null 2>&1 &
-        XVFB_PID=$!
-        local tries
-        for tries in $(seq 50); do
-            if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-                export DISPLAY=":$n"
-                return 0
-            fi
-            kill -0 "$XVFB_PID" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$XVFB_PID" 2>/dev/null || true
-        XVFB_PID=""
+# start_xvfb [WxH]: a virtual X server on a display number it picks itself,
+# exported as DISPLAY. -noreset keeps it serving while no client is connected,
+# so a test that connects just as another leaves is not refused. The caller's
+# trap runs stop_xvfb.
+start_xvfb() {
+    local ready
+    ready=$(mktemp "${TMPDIR:-/tmp}/xvfb-display.XXXXXX")
+    Xvfb -displayfd 3 -screen 0 "${1:-2048x1536}x24" -nolisten tcp -noreset 3>"$ready" 2>/dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$ready" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || break
+        sleep 0.1
     done
-    fail "could not start Xvfb"
+    export DISPLAY=":$(head -n 1 "$ready")"
+    rm -f "$ready"
+    [ "$DISPLAY" != ":" ] || fail "could not start Xvfb"
 }
 
 stop_xvfb() {
@@ -80,5 +79,15 @@ stop_xvfb() {
         kill "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
+    fi
+}
+
+# use_display [WxH]: the display in $DISPLAY, which must answer, or else a
+# virtual one (needs XVFB_PACKAGES).
+use_display() {
+    if [ -z "${DISPLAY:-}" ]; then
+        start_xvfb "$@"
+    elif ! xdpyinfo >/dev/null 2>&1; then
+        fail "cannot open the X display '$DISPLAY' (unset DISPLAY to use a virtual one)"
     fi
 }
