@@ -11,6 +11,7 @@
 #include <GL/glut.h>
 
 #include <cmath>
+#include <iostream>  // before `squirrel`: its constructor may report on std::cerr
 
 #include "objects.h"
 #include "squirrel.h"
