@@ -2,7 +2,7 @@
 # Helpers for the end-to-end tests: an Xvfb if there is no DISPLAY, the program
 # started until its first frame, pixel scans and the camera's projection.
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
-start_xvfb_if_needed
+[ -n "${DISPLAY:-}" ] || start_xvfb
 
 # launch TITLE [ARGS...]: runs $BIN here as TITLE (argv[0]), stderr to $TMP/err,
 # finds its window, waits for a drawn frame (blue corner) and saves one 0.2 s

@@ -16,14 +16,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# own_display WxH: an Xvfb on a display number of its own choosing.
-own_display() {
-    Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp 3>"$TMP/display" 2>/dev/null &
-    PIDS+=("$!")
-    for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
-    [ -s "$TMP/display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n 1 "$TMP/display")"
-}
+# own_display WxH: an Xvfb of this test's own.
+own_display() { start_xvfb "$1"; }
 
 # start_program TITLE SECONDS COMMAND...: runs COMMAND in the background,
 # stderr to $TMP/err, and waits for the window titled exactly TITLE. Sets PID
