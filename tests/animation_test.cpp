@@ -1,11 +1,10 @@
-// The animation tick: the real `timer` on the real scene globals, with arrow
-// keys held. Squirrel step and turn, tail swing, bird flight and wing phase,
-// trunk collision, camera follow, locomotion states and pose blends. Expected
-// values come from the tick's single-precision rules replayed here in double,
-// and from a long double model of the cycles built from its own keyframes.
+// Animation: the Catmull-Rom functions, and the real `timer` on the real
+// scene globals with arrow keys held: step and turn, tail swing, bird flight
+// and wing phase, the trunk band and what an undone step keeps, camera
+// follow, the re-arm, and the pose cycles and blends at the values the
+// keyframes give.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -14,226 +13,224 @@
 
 namespace {
 
-const double kPi = 3.141592653589793;
-float f(long double x) { return static_cast<float>(x); }
-double sq(double x) { return x * x; }
+struct { int rearms = 0, redisplays = 0; unsigned ms = 0; void (*callback)(int) = nullptr; int value = -1; } glut;
+
+float f(double x) { return static_cast<float>(x); }
+
+// The uniform Catmull-Rom cubic through p1 (t = 0) and p2 (t = 1).
+long double basis(const float v[4], long double t)
+{
+    const long double p[4] = {v[0], v[1], v[2], v[3]};
+    return 0.5L * (2 * p[1] + (p[2] - p[0]) * t + (2 * p[0] - 5 * p[1] + 4 * p[2] - p[3]) * t * t +
+                   (-p[0] + 3 * p[1] - 3 * p[2] + p[3]) * t * t * t);
+}
+
+// Two float steps at the result, plus the rounding of a double evaluation.
+double tolerance(long double want, const float p[4])
+{
+    const float e = std::fabs(f(want));
+    return 2.0 * (std::nextafter(e, INFINITY) - e) + 1e-13 * (std::fabs(p[0]) + std::fabs(p[1]) + std::fabs(p[2]) + std::fabs(p[3]));
+}
 
 // Step of 0.1f along a heading in degrees, {x, z}: the angle rounded to
 // float, sin and cos in double, each product rounded to float.
 std::pair<float, float> stepVector(float heading)
 {
-    const double a = f(-static_cast<double>(heading) * kPi / 180.0);
+    const double a = f(-static_cast<double>(heading) * 3.141592653589793 / 180.0);
     return {f(0.1f * std::sin(a)), f(0.1f * std::cos(a))};
 }
 
-// Keyframe cycles, curves 0..5: tail bend, tail tip, shoulder, elbow, hip, knee.
-using Cycle = std::vector<std::vector<float>>;
-const Cycle standing = {{-30, -30, -30, -30, -30, 0, -30, 0}, {50, -10, 50, -20}, {0}, {0}, {0}, {0}};
-const Cycle running = {{-15, 0, -12, 0}, {12, 0, 15, 0}, {30, 86}, {30, 20}, {80, -40}, {30, 50}};
-const int driven[10] = {0, 1, 3, 4, 5, 6, 8, 9, 10, 11};
-const int curveOf[12] = {0, 1, -1, 2, 2, 3, 3, -1, 4, 4, 5, 5};
-bool opposite(int j) { return j == 4 || j == 6 || j == 9 || j == 11; }
-float half(float t) { return t + 0.5f > 1.0f ? t + 0.5f - 1.0f : t + 0.5f; }
+void press(int key) { special(key, 0, 0); }
+void release(int key) { specialUp(key, 0, 0); }
 
-long double basis(const long double p[4], long double t)
+// One tick, which must ask for one redraw and re-arm itself once as (10, timer, 0).
+void tick()
 {
-    return 0.5L * (2 * p[1] + (p[2] - p[0]) * t + (2 * p[0] - 5 * p[1] + 4 * p[2] - p[3]) * t * t +
-                   (-p[0] + 3 * p[1] - 3 * p[2] + p[3]) * t * t * t);
-}
-
-// Closed curve at t: segment trunc(n t) from v[1] on, local parameter in float.
-float curve(const std::vector<float>& v, float t)
-{
-    const int n = static_cast<int>(v.size());
-    const long double x = n * static_cast<long double>(t);
-    const int i = static_cast<int>(x);
-    const long double p[4] = {v[i % n], v[(i + 1) % n], v[(i + 2) % n], v[(i + 3) % n]};
-    return f(basis(p, f(x - i)));
-}
-
-float cyclePose(const Cycle& c, int j, float t) { return curve(c[curveOf[j]], opposite(j) ? half(t) : t); }
-
-// Joint j at blend parameter s: the source cycle one standing step before and
-// at the captured phase, the target at its start and one running step on
-// (half a cycle on for the opposite-phase joints).
-float blendPose(const Cycle& from, const Cycle& to, int j, float captured, float s)
-{
-    const float p = opposite(j) ? half(captured) : captured, o = opposite(j) ? 0.5f : 0.0f;
-    const auto &a = from[curveOf[j]], &b = to[curveOf[j]];
-    const long double m[4] = {curve(a, p - 0.0006f), curve(a, p), curve(b, o), curve(b, 0.02f + o)};
-    return f(basis(m, s));
-}
-
-// One tick; checks the ten driven joints against `expected(j)`, returns all joints.
-using Pose = std::array<float, 13>;
-template <class Expected>
-Pose tick(Expected expected, const char* what)
-{
+    const int rearms = glut.rearms, redisplays = glut.redisplays;
     timer(0);
-    Pose pose;
-    for (int j = 0; j < 13; j++)
-        pose[j] = squirrel.part(j);
-    for (int j : driven)
-        EXPECT_NEAR(pose[j], expected(j), 1e-4) << what << ", joint " << j;
-    return pose;
+    EXPECT_TRUE(glut.rearms == rearms + 1 && glut.ms == 10 && glut.callback == timer && glut.value == 0 &&
+                glut.redisplays == redisplays + 1) << "the tick must redraw and re-arm with (10, timer, 0)";
 }
 
-// `n` ticks of a cycle from phase `t`; returns the phase of the tick after.
-float runCycle(const Cycle& c, float t, float step, int n)
+void ticks(int n)
 {
-    for (int i = 0; i < n; i++, t = t + step > 1.0f ? t + step - 1.0f : t + step) {
-        tick([&](int j) { return cyclePose(c, j, t); }, &c == &standing ? "standing" : "running");
-        EXPECT_EQ(action, &c == &standing ? 0 : 2);
-    }
-    return t;
+    for (int i = 0; i < n; i++)
+        tick();
 }
 
-// The ten ticks of a blend captured at phase `captured`; `action` reads
-// `during` until the last tick, then `after`. `between` runs after the capture.
-std::vector<Pose> blend(const Cycle& from, const Cycle& to, float captured, int during, int after,
-                        void (*between)() = nullptr)
+// Driven joints and their values (1e-3); the others of the ten must read `rest`.
+void expectPose(const std::vector<std::pair<int, double>>& want, const char* when)
 {
-    std::vector<Pose> shown;
-    float s = 0.0f;
-    for (int i = 0; i < 10; i++, s += 0.1f) {
-        shown.push_back(tick([&](int j) { return blendPose(from, to, j, captured, s); }, "blend"));
-        EXPECT_EQ(action, i < 9 ? during : after) << "blend tick " << i;
-        if (i == 0 && between)
-            between();
+    for (int j : {0, 1, 3, 4, 5, 6, 8, 9, 10, 11}) {
+        double expected = 0;
+        for (const auto& [joint, value] : want)
+            expected = joint == j ? value : expected;
+        EXPECT_NEAR(squirrel.part(j), expected, 1e-3) << when << ", joint " << j;
     }
-    return shown;
+    EXPECT_EQ(squirrel.part(2), 60.0f) << when;
 }
 
-void pressUp() { special(GLUT_KEY_UP, 0, 0); }
-void releaseUp() { specialUp(GLUT_KEY_UP, 0, 0); }
-
-// The pose step keeps static state: each test needs a process of its own.
-struct Animation : ::testing::Test {
+// The pose step keeps static state: each tick test needs a process of its own.
+struct Tick : ::testing::Test {
     void SetUp() override
     {
         static int runs = 0;
-        ASSERT_EQ(runs++, 0) << "run one animation test per process";
+        ASSERT_EQ(runs++, 0) << "run one tick test per process";
         openWindow();
     }
 };
 
 } // namespace
 
-TEST_F(Animation, UpAndDownStepAlongTheHeadingInDoublePrecision)
+extern "C" {
+void __real_glutPostRedisplay();
+void __wrap_glutPostRedisplay() { ++glut.redisplays; __real_glutPostRedisplay(); }
+// No main loop runs here: a re-arm is only noted.
+void __wrap_glutTimerFunc(unsigned ms, void (*callback)(int), int value)
+{
+    glut = {glut.rearms + 1, glut.redisplays, ms, callback, value};
+}
+}
+
+TEST(CatmullRom, SegmentRunsFromSecondToThirdValueAlongTheBasisInDoublePrecision)
+{
+    const float segments[][4] = {{0, 0, 86, 85.738f}, {50, -10, 50, -20}, {30, 86, 30, 86},
+                                 {0.1f, 1.7f, -2.3f, 9.99f}, {1e-3f, -4.25f, 123.456f, -0.5f}};
+    for (const auto& p : segments) {
+        EXPECT_EQ(catmullRom(p[0], p[1], p[2], p[3], 0.0f), p[1]);
+        for (float t : {-0.3f, -0.0048f, 0.1f, 0.37f, 0.5f, 0.61f, 0.9f, 0.99f, 1.0f, 1.25f}) {
+            const long double want = basis(p, t);
+            EXPECT_NEAR(catmullRom(p[0], p[1], p[2], p[3], t), static_cast<double>(want), tolerance(want, p))
+                << p[0] << ", " << p[1] << ", " << p[2] << ", " << p[3] << " at " << t;
+        }
+    }
+    EXPECT_EQ(catmullRom(80, -40, 30, 50, 1.0f), 30.0f);   // whole numbers land on p2 exactly
+    EXPECT_EQ(catmullRom(-30, -30, -30, -30, 0.42f), -30.0f);
+    EXPECT_EQ(catmullRom(30, 86, 30, 86, 0.5f), 58.0f);
+}
+
+TEST(CatmullRom, ClosedSplinePassesItsValuesFromTheSecondOnAndRepeatsEachUnit)
+{
+    std::vector<float> tail = {-30, -30, -30, -30, -30, 0, -30, 0}, tip = {50, -10, 50, -20}, pair = {30, 86},
+                       one = {7.5f}, steep = {-1000, 1000, -1000};
+    // Where n t is whole, k, the value is v[(k + 1) mod n].
+    const struct { std::vector<float>* v; float t, want; } exact[] = {
+        {&one, -0.0006f, 7.5f}, {&one, 0.3f, 7.5f}, {&pair, 0, 86}, {&pair, 0.25f, 58}, {&pair, 0.5f, 30},
+        {&pair, 1, 86}, {&tip, 0, -10}, {&tip, 0.25f, 50}, {&tip, 0.5f, -20}, {&tip, 1, -10},
+        {&tail, 0.5f, 0}, {&tail, 0.625f, -30}, {&tail, 0.75f, 0}};
+    for (const auto& c : exact)
+        EXPECT_EQ(catmullRomSpline(c.v->data(), static_cast<int>(c.v->size()), c.t), c.want) << "n " << c.v->size() << ", t " << c.t;
+    // Between: segment n t truncated toward zero, its parameter n t minus that,
+    // rounded to float (from a double n t: the steep curve shows a float one).
+    for (std::vector<float>* v : {&tail, &tip, &pair, &steep}) {
+        const int n = static_cast<int>(v->size());
+        for (int s = -1; s <= 150; s++) {
+            const float t = s < 0 ? -0.0006f : s * 0.01f;
+            const long double x = n * static_cast<long double>(t);
+            const int i = static_cast<int>(x);
+            const float p[4] = {(*v)[i % n], (*v)[(i + 1) % n], (*v)[(i + 2) % n], (*v)[(i + 3) % n]};
+            const long double want = basis(p, f(static_cast<double>(x - i)));
+            EXPECT_NEAR(catmullRomSpline(v->data(), n, t), static_cast<double>(want), tolerance(want, p)) << "n " << n << ", t " << t;
+        }
+    }
+}
+
+TEST_F(Tick, UpAndDownStepAlongTheHeadingAndATurnBendsTheStepFromTheNextTick)
 {
     // At most of these headings a single-precision sine or cosine would round
     // the step differently.
-    for (float heading : {0.0f, 90.0f, 30.0f, 17.0f, 45.0f, 77.7f, 123.4f, 250.5f, 359.9f}) {
-        for (int keys : {1, 2, 3}) {  // up, down, both (they cancel)
+    for (float heading : {0.0f, 90.0f, 30.0f, 17.0f, 77.7f, 123.4f, 250.5f, 359.9f}) {
+        for (int keys : {1, 2, 3}) {   // up, down, both (they cancel)
             spos[0] = spos[2] = 0.0f;
             srot[1] = heading;
             arrows[0] = keys & 1;
             arrows[2] = keys & 2;
-            timer(0);
+            tick();
             const auto [sx, sz] = stepVector(heading);
             const int dir = (keys & 1) - (keys >> 1);
-            EXPECT_EQ(spos[0], dir * sx) << heading << ", keys " << keys;
-            EXPECT_EQ(spos[2], -dir * sz) << heading << ", keys " << keys;
+            EXPECT_TRUE(spos[0] == dir * sx && spos[1] == 0.0f && spos[2] == -dir * sz) << heading << ", keys " << keys;
         }
     }
-}
-
-TEST_F(Animation, TurnIsFourAndAHalfDegreesAndBendsTheStepFromTheNextTick)
-{
+    EXPECT_EQ(action, 2) << "moving keys start the run";
     // Each turn is 45 * 0.1f = 4.5000000671; the first is stored as exactly
     // -4.5, so right then left leaves about 6.7e-8.
+    spos[0] = spos[2] = srot[1] = 0.0f;
     arrows[0] = arrows[1] = true;
-    timer(0);
-    EXPECT_EQ(srot[1], -4.5f);
-    EXPECT_EQ(spos[2], -0.1f);
+    arrows[2] = false;
+    tick();
+    EXPECT_TRUE(srot[1] == -4.5f && spos[0] == 0.0f && spos[2] == -0.1f) << "the step is taken before the turn";
     arrows[1] = false;
     arrows[3] = true;
-    timer(0);
+    tick();
     const auto [sx, sz] = stepVector(-4.5f);
-    EXPECT_EQ(spos[0], sx);
-    EXPECT_EQ(spos[2], -0.1f - sz);
+    EXPECT_TRUE(spos[0] == sx && spos[2] == f(-0.1f - sz)) << spos[0] << ", " << spos[2];
     EXPECT_NEAR(srot[1], 6.7e-8, 0.05e-8);
 }
 
-TEST_F(Animation, TailSwingsOutWhileTurningAndRelaxesWhenReleased)
+TEST_F(Tick, TailSwingsOutWhileTurningAndRelaxesWhenReleased)
 {
-    // Each tick: by 0.85f while a turn key works against the tail's side, else
-    // by 0.9f; then +3 for right, -3 for left. Right drives it 3, 5.7, 8.13, ...
-    // toward 30; left swings it over to -30; released it decays by 0.9; with
-    // both keys the +3 and -3 cancel and it decays by 0.85.
-    const struct { bool right, left; int ticks; double end; } phases[] = {
-        {true, false, 300, 30}, {false, true, 300, -30}, {false, false, 30, -30 * std::pow(0.9, 30)},
-        {true, true, 20, -30 * std::pow(0.9, 30) * std::pow(0.85, 20)}};
-    const double firstTicks[] = {3, 5.7, 8.13};
-    float x = 0.0f;
-    for (const auto& p : phases) {
-        arrows[1] = p.right;
-        arrows[3] = p.left;
-        for (int i = 0; i < p.ticks; i++) {
-            timer(0);
-            x = f(x * static_cast<double>((p.right && x < 0) || (p.left && x > 0) ? 0.85f : 0.9f));
-            x = f(f(x + (p.right ? 3.0 : 0.0)) - (p.left ? 3.0 : 0.0));
-            ASSERT_EQ(squirrel.part(12), x) << "tick " << i << " of phase " << &p - phases;
-            if (&p == phases && i < 3) {
-                EXPECT_NEAR(x, firstTicks[i], 1e-5);
-            }
-        }
-        EXPECT_NEAR(x, p.end, 1e-4) << "end of phase " << &p - phases;
+    // Right: 3, 5.7, 8.13, ... toward 30; left swings it over to -30 (0.85
+    // while the key works against the tail's side); released it decays by
+    // 0.9; with both keys the +3 and -3 cancel and it decays by 0.85.
+    press(GLUT_KEY_RIGHT);
+    for (double want : {3.0, 5.7, 8.13}) {
+        tick();
+        EXPECT_NEAR(squirrel.part(12), want, 1e-5);
     }
+    ticks(300);
+    EXPECT_NEAR(squirrel.part(12), 30, 1e-4);
+    release(GLUT_KEY_RIGHT);
+    press(GLUT_KEY_LEFT);
+    tick();
+    EXPECT_NEAR(squirrel.part(12), 30 * 0.85 - 3, 1e-4);
+    ticks(300);
+    EXPECT_NEAR(squirrel.part(12), -30, 1e-4);
+    release(GLUT_KEY_LEFT);
+    ticks(5);
+    EXPECT_NEAR(squirrel.part(12), -30 * std::pow(0.9, 5), 1e-4);
+    press(GLUT_KEY_LEFT);
+    press(GLUT_KEY_RIGHT);
+    ticks(4);
+    EXPECT_NEAR(squirrel.part(12), -30 * std::pow(0.9, 5) * std::pow(0.85, 4), 1e-4);
     EXPECT_EQ(action, 0) << "turning alone keeps the squirrel standing";
 }
 
-TEST_F(Animation, BirdFliesItsHeadingAndSteersBackInsideRadiusThirty)
+TEST_F(Tick, BirdFliesItsHeadingAtHeightEightAndSteersOnItsNewPosition)
 {
-    float x = 0.0f, z = 0.0f, heading = 0.0f;
-    int outside = 0;
-    for (int i = 1; i <= 3000; i++) {
-        timer(0);
-        const auto [sx, sz] = stepVector(heading);
-        x += sx;
-        z -= sz;
-        const bool out = sq(x) + sq(z) > 900.0;
-        outside += out;
-        heading = f(heading + (out ? 3.0 : -static_cast<double>(0.1f)));
-        heading = heading > 360.0f ? heading - 360.0f : heading < 0.0f ? heading + 360.0f : heading;
-        ASSERT_EQ(bpos[0], x) << "tick " << i;
-        ASSERT_EQ(bpos[2], z) << "tick " << i;
-        ASSERT_EQ(brot, heading) << "tick " << i;
+    // From the origin at heading 0 it moves toward -z and turns -0.1, wrapping to 359.9.
+    tick();
+    EXPECT_TRUE(bpos[0] == 0.0f && bpos[1] == 8.0f && bpos[2] == -0.1f && brot == f(360.0 - 0.1f)) << bpos[2] << " " << brot;
+    // Steering tests the position after this tick's flight: inside radius 30
+    // -0.1 a tick, outside +3; exactly 360 and exactly 0 are kept.
+    const struct { float x, z, heading, wantHeading; } cases[] = {
+        {0, 0, 90, 89.9f}, {0, -29.95f, 0, 3}, {21.2f, 21.2f, 180, 183}, {0, 29.95f, 0, f(360.0 - 0.1f)},
+        {40, 0, 357, 360}, {0, 0, 0.1f, 0}};
+    for (const auto& c : cases) {
+        bpos[0] = c.x, bpos[2] = c.z, brot = c.heading;
+        tick();
+        const auto [sx, sz] = stepVector(c.heading);
+        EXPECT_TRUE(bpos[0] == c.x + sx && bpos[1] == 8.0f && bpos[2] == c.z - sz) << c.x << ", " << c.z << " heading " << c.heading;
+        EXPECT_FLOAT_EQ(brot, c.wantHeading) << c.x << ", " << c.z << " heading " << c.heading;
     }
-    EXPECT_EQ(bpos[1], 8.0f);
-    EXPECT_GT(outside, 0) << "the bird never left radius 30";
-    // A heading that lands on exactly 360 or 0 is kept.
-    brot = 357.0f;
-    bpos[0] = 40.0f;
-    timer(0);
-    EXPECT_EQ(brot, 360.0f);
-    brot = 0.1f;
-    bpos[0] = bpos[2] = 0.0f;
-    timer(0);
-    EXPECT_EQ(brot, 0.0f);
-}
-
-TEST_F(Animation, WingPhaseRisesByFiveHundredthsAndWrapsToMinusOne)
-{
-    // 0.05 ... 0.95, -1 on the twentieth tick, and -1 again 40 ticks later.
+    // Wing phase: 0.05 ... 0.95 rising, -1 on the twentieth tick, then 40 ticks a period.
+    flap = 0.0f;
     for (int i = 1; i <= 60; i++) {
-        timer(0);
+        tick();
         const bool wrap = i == 20 || i == 60;
         EXPECT_NEAR(flap, wrap ? -1.0 : i < 20 ? 0.05 * i : -1.0 + 0.05 * (i - 20), wrap ? 0.0 : 1e-5) << i;
     }
-    flap = 0.95f;  // 0.95f + 0.05f is exactly 1, which is kept for a tick
-    timer(0);
-    EXPECT_EQ(flap, 1.0f);
-    timer(0);
-    EXPECT_EQ(flap, -1.0f);
+    for (int i = 0; i < 3000; i++) {
+        tick();
+        ASSERT_LT(std::hypot(bpos[0], bpos[2]), 34.0) << "the bird did not keep to its circle";
+    }
 }
 
-TEST_F(Animation, StepEndingInTrunkBandIsUndoneButTurnStands)
+TEST_F(Tick, StepEndingInTrunkBandIsUndoneWhileTurnTailPoseAndCameraGoOn)
 {
     // Tree 0 stands at (3, 0). Find a start whose step toward -z from x 3.25
     // ends at a squared distance of exactly 0.1f.
     float onEdge = 0.29f;
-    while (onEdge < 0.3f && f(0.0625 + sq(onEdge - 0.1f)) != 0.1f)
+    while (onEdge < 0.3f && f(0.0625 + std::pow(onEdge - 0.1f, 2)) != 0.1f)
         onEdge = std::nextafter(onEdge, 1.0f);
     ASSERT_LT(onEdge, 0.3f);
     const struct { float x, z, heading; bool undone; } cases[] = {
@@ -244,89 +241,120 @@ TEST_F(Animation, StepEndingInTrunkBandIsUndoneButTurnStands)
         {3, 0.4162f, 0, false},    // ends at d 0.3162, inside sqrt(0.1)
         {4, 0.1f, 0, false},       // ends at (4, 0), d exactly 1
     };
-    arrows[0] = arrows[1] = true;
+    tick();
+    press(GLUT_KEY_UP);
+    tick();                    // the pose blend's first tick
+    press(GLUT_KEY_RIGHT);
     for (const auto& c : cases) {
-        spos[0] = c.x;
-        spos[2] = c.z;
-        srot[1] = c.heading;
-        timer(0);
+        spos[0] = c.x, spos[2] = c.z, srot[1] = c.heading;
+        // The camera 20 behind along z: the follow must pull it toward the squirrel's final place.
+        position[0] = c.x, position[2] = c.z + 20;
+        tick();
         const auto [sx, sz] = stepVector(c.heading);
-        EXPECT_EQ(spos[0], c.undone ? c.x : c.x + sx) << "from " << c.x << ", " << c.z;
-        EXPECT_EQ(spos[2], c.undone ? c.z : c.z - sz) << "from " << c.x << ", " << c.z;
-        EXPECT_EQ(srot[1], f(c.heading - 45 * static_cast<double>(0.1f)));
+        const float x = c.undone ? c.x : c.x + sx, z = c.undone ? c.z : c.z - sz;
+        EXPECT_TRUE(spos[0] == x && spos[1] == 0.0f && spos[2] == z) << "from " << c.x << ", " << c.z;
+        EXPECT_EQ(srot[1], f(c.heading - 45 * static_cast<double>(0.1f))) << "the turn stands";
+        const double dx = c.x - x, dz = c.z + 20 - z, scale = 10 / std::sqrt(dx * dx + 2.75 * 2.75 + dz * dz);
+        EXPECT_NEAR(position[0], x + dx * scale, 1e-5) << "camera, from " << c.x << ", " << c.z;
+        EXPECT_NEAR(position[2], z + dz * scale, 1e-5) << "camera, from " << c.x << ", " << c.z;
+        if (&c == cases) {   // the blend's second tick
+            EXPECT_EQ(squirrel.part(12), 3.0f) << "an undone step still swings the tail";
+            EXPECT_NEAR(squirrel.part(3), 5.505, 1e-3) << "an undone step still blends the pose";
+        }
     }
 }
 
-TEST_F(Animation, CameraKeepsNineToTenUnitsAtItsOwnHeight)
+TEST_F(Tick, CameraKeepsNineToTenUnitsAtItsOwnHeight)
 {
-    // Each tick x and z scale to 10 units beyond 10 and to 9 within 9, with the
-    // squared distance and each result in float; y stays.
-    float cam[3] = {0.0f, 2.75f, 5.0f};
-    auto replay = [&cam](int ticks) {
-        for (int i = 0; i < ticks; i++) {
-            timer(0);
-            const float d[3] = {cam[0] - spos[0], cam[1] - spos[1], cam[2] - spos[2]};
-            const float dist2 = f(sq(d[0]) + sq(d[1]) + sq(d[2]));
-            const double target = dist2 > 100.0f ? 10.0 : dist2 < 81.0f ? 9.0 : 0.0;
-            for (int k = 0; target > 0 && k < 3; k += 2)
-                cam[k] = f(cam[k] - d[k] * (1.0 - target / std::sqrt(static_cast<double>(dist2))));
-            ASSERT_TRUE(position[0] == cam[0] && position[1] == 2.75f && position[2] == cam[2])
-                << "tick " << i << ": " << position[0] << ", " << position[1] << ", " << position[2];
-        }
-    };
-    // From (0, 2.75, 5) to z 7.886, then on toward 8.5696 as only x and z scale.
-    replay(1);
+    // From (0, 2.75, 5), 5.71 away, to z 7.886 on the first tick, then on
+    // toward 8.5696 as only x and z scale.
+    tick();
     EXPECT_NEAR(position[2], 7.886, 5e-4);
-    replay(300);
+    ticks(300);
     EXPECT_NEAR(position[2], 8.5696, 1e-4);
-    position[0] = cam[0] = 1.5f;  // 9.53 away: it stays
-    position[2] = cam[2] = 9.0f;
-    replay(2);
-    EXPECT_EQ(position[2], 9.0f);
-    spos[0] = -6.0f;  // 15 away: pulled in along its bearing
-    spos[2] = -12.0f;
-    replay(20);
-    EXPECT_NEAR(std::hypot(position[0] + 6.0, position[2] + 12.0), std::sqrt(100 - sq(2.75)), 1e-4);
+    EXPECT_TRUE(position[0] == 0.0f && position[1] == 2.75f);
+    position[0] = 1.5f, position[2] = 9.0f;   // 9.53 away: it stays
+    ticks(2);
+    EXPECT_TRUE(position[0] == 1.5f && position[2] == 9.0f);
+    spos[0] = -6.0f, spos[2] = -12.0f;        // 24.6 away: pulled in along its bearing
+    tick();
+    const double dx = 7.5, dz = 21, scale = 10 / std::sqrt(dx * dx + 2.75 * 2.75 + dz * dz);
+    EXPECT_NEAR(position[0], -6 + dx * scale, 1e-5);
+    EXPECT_NEAR(position[2], -12 + dz * scale, 1e-5);
+    EXPECT_EQ(position[1], 2.75f);
 }
 
-TEST_F(Animation, PoseFollowsEachCycleAndBlendsOverTenTicksBetweenThem)
+// Standing at phase 0.02, ten ticks of blend into running, running from
+// phase 0.1, ten ticks of blend back, standing again from phase 0.1.
+TEST_F(Tick, PoseStandsRunsAndBlendsOverTenTicksEachWay)
 {
-    runCycle(standing, 0.02f, 0.0006f, 1);  // the first tick adds the initial 0.02
-    EXPECT_EQ(squirrel.part(0), -30.0f);
-    EXPECT_NEAR(squirrel.part(1), -8.88, 1e-4);
-    EXPECT_EQ(squirrel.part(2), 60.0f);
-    pressUp();
-    const auto start = blend(standing, running, 0.02f + 0.0006f, 1, 2);
-    EXPECT_NEAR(start[1][3], 5.505, 5e-4);  // left shoulder from 0, 0 toward 86
-    EXPECT_NEAR(start[9][3], 80.507, 5e-4);
-    // Running resumes at phase 0.1: the blend step is added once more.
-    runCycle(running, 0.1f, 0.02f, 1);
-    EXPECT_NEAR(squirrel.part(3), 80.176, 5e-4);
-    const float running02 = runCycle(running, 0.1f + 0.02f, 0.02f, 4);
-    releaseUp();
-    // Stopping heads for the standing tail tip at phase 0 (-10), but standing
-    // resumes at phase 0.1, where the tip is at 11.6.
-    const auto stop = blend(running, standing, running02, 3, 0);
-    EXPECT_NEAR(stop[9][1], -8.5, 0.05);
-    runCycle(standing, 0.1f, 0.0006f, 1);
-    EXPECT_NEAR(squirrel.part(1), 11.6, 1e-4);
-    const float later = runCycle(standing, 0.1f + 0.0006f, 0.0006f, 2000);  // past a wrap
-    // A key change right after a capture waits for that blend to end; the next
-    // blend then captures the other cycle at phase 0.1 (opposite 0.6).
-    pressUp();
-    blend(standing, running, later, 1, 2, releaseUp);
-    blend(running, standing, 0.1f, 3, 0, pressUp);
-    blend(standing, running, 0.1f, 1, 2, releaseUp);
+    tick();
+    expectPose({{0, -30}, {1, -8.88}}, "first tick, standing at phase 0.02");
+    press(GLUT_KEY_UP);
+    tick();
+    EXPECT_EQ(action, 1);
+    expectPose({{0, -30}, {1, squirrel.part(1)}}, "capture: the standing pose, legs still");
+    tick();
+    EXPECT_NEAR(squirrel.part(3), 5.505, 1e-3) << "blend at 0.1, left shoulder from 0, 0 toward 86";
+    ticks(7);
+    EXPECT_EQ(action, 1);
+    tick();
+    EXPECT_EQ(action, 2) << "the tenth blend tick ends the blend";
+    EXPECT_NEAR(squirrel.part(3), 80.507, 1e-3);
+    tick();
+    EXPECT_NEAR(squirrel.part(3), 80.176, 1e-3) << "running resumes at phase 0.1";
+    ticks(4);
+    release(GLUT_KEY_UP);
+    tick();
+    EXPECT_EQ(action, 3);
+    ticks(9);
+    EXPECT_EQ(action, 0);
+    EXPECT_NEAR(squirrel.part(1), -8.5, 0.05) << "last blend tick, heading for the standing tip";
+    tick();
+    expectPose({{0, -30}, {1, 11.6}}, "standing resumes at phase 0.1");
 }
 
-TEST_F(Animation, KeyHeldBeforeFirstTickBlendsFromZeroPose)
+// Already starting on the first tick: nothing is captured, the blend runs
+// over all-zero control values, then running starts at phase 0.1. At phase
+// 0.5 every curve is at a keyframe; each right limb runs half a cycle behind.
+TEST_F(Tick, KeyHeldBeforeFirstTickBlendsFromZeroThenRunsTheCycleWithPairsHalfACycleApart)
 {
-    // Already starting on the first tick: nothing is captured, so the blend
-    // runs over all-zero control values, then running starts at phase 0.1.
-    pressUp();
+    press(GLUT_KEY_UP);
     for (int i = 0; i < 10; i++) {
-        tick([](int) { return 0.0f; }, "empty blend");
+        tick();
+        expectPose({}, "blend from the empty capture");
         EXPECT_EQ(action, i < 9 ? 1 : 2) << "tick " << i;
     }
-    runCycle(running, 0.1f, 0.02f, 3);
+    tick();
+    EXPECT_NEAR(squirrel.part(3), 80.176, 1e-3) << "running at phase 0.1";
+    float atPhase01[13];
+    for (int j = 0; j < 13; j++)
+        atPhase01[j] = squirrel.part(j);
+    ticks(20);
+    expectPose({{0, 0}, {1, 0}, {3, 30}, {4, 86}, {5, 30}, {6, 20}, {8, 80}, {9, -40}, {10, 30}, {11, 50}},
+               "running at phase 0.5");
+    ticks(5);
+    for (const auto& [left, right] : {std::pair{3, 4}, {5, 6}, {8, 9}, {10, 11}})
+        EXPECT_NEAR(squirrel.part(left), atPhase01[right], 1e-3) << "joint " << left << " at 0.6, joint " << right << " at 0.1";
+}
+
+// A key change right after a blend starts waits for that blend to end; the
+// next blend then starts from the other cycle at phase 0.1.
+TEST_F(Tick, KeyChangesDuringABlendTakeEffectAfterIt)
+{
+    tick();
+    press(GLUT_KEY_UP);
+    tick();
+    release(GLUT_KEY_UP);
+    ticks(9);
+    EXPECT_EQ(action, 2);
+    tick();
+    EXPECT_EQ(action, 3);
+    EXPECT_NEAR(squirrel.part(3), 80.176, 1e-3) << "stopping starts from the running pose at phase 0.1";
+    press(GLUT_KEY_UP);
+    ticks(9);
+    EXPECT_EQ(action, 0);
+    tick();
+    EXPECT_EQ(action, 1);
+    expectPose({{0, -30}, {1, 11.6}}, "starting again from the standing pose at phase 0.1");
 }

@@ -1,12 +1,11 @@
-// Shared by the drawing tests: double-precision matrices for the expected
-// transforms, and a recorder behind the link-time wrappers of gluSphere,
-// gluCylinder and gluDisk that notes each call's sizes, quadric, modelview,
-// front diffuse material and bound texture, then draws it for real. It
-// defines the wrappers, so a test binary includes it from one source only.
+// Shared by the drawing tests: double-precision matrices for expected
+// transforms, and a recorder behind link-time wrappers of gluSphere,
+// gluCylinder and gluDisk that notes each call's sizes, tessellation,
+// quadric, modelview, front diffuse material and bound texture, then draws
+// it for real. It defines the wrappers: include it from one source a binary.
 #ifndef TESTS_DRAW_RECORDER_H
 #define TESTS_DRAW_RECORDER_H
 
-#include <GL/glu.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,12 +20,7 @@ using Vec = std::array<double, 3>;
 
 inline double rad(double deg) { return deg * 3.141592653589793 / 180.0; }
 
-inline Mat translation(double x, double y, double z)
-{
-    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
-}
-
-inline Mat translation(const Vec& v) { return translation(v[0], v[1], v[2]); }
+inline Mat translation(const Vec& v) { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, v[0], v[1], v[2], 1}; }
 
 inline Mat operator*(const Mat& a, const Mat& b)
 {
@@ -40,7 +34,7 @@ inline Mat operator*(const Mat& a, const Mat& b)
 // Rotation by `deg` degrees about coordinate axis 0 (x), 1 (y) or 2 (z).
 inline Mat rotation(double deg, int axis)
 {
-    Mat m = translation(0, 0, 0);
+    Mat m = translation({0, 0, 0});
     const int a = (axis + 1) % 3, b = (axis + 2) % 3;
     m[a * 5] = m[b * 5] = std::cos(rad(deg));
     m[a * 4 + b] = std::sin(rad(deg));
@@ -48,7 +42,6 @@ inline Mat rotation(double deg, int axis)
     return m;
 }
 
-// Point p carried by m.
 inline Vec apply(const Mat& m, const Vec& p)
 {
     const Mat moved = m * translation(p);
@@ -62,7 +55,14 @@ inline Mat readMatrix(GLenum which)
     return m;
 }
 
-// Points and matrices, element by element.
+// The modelview stack is `depth` deep and holds `before`.
+inline void expectStackAsFound(GLint depth, const Mat& before, const std::string& what)
+{
+    GLint now = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &now);
+    EXPECT_TRUE(now == depth && readMatrix(GL_MODELVIEW_MATRIX) == before) << what << ": modelview stack not as found";
+}
+
 template <size_t N>
 void expectNear(const std::array<double, N>& got, const std::array<double, N>& want, double tol,
                 const std::string& what)
@@ -71,7 +71,7 @@ void expectNear(const std::array<double, N>& got, const std::array<double, N>& w
         EXPECT_NEAR(got[k], want[k], tol) << what << ", element " << k;
 }
 
-enum class Kind { Sphere, Cylinder, Disk, Tree, Bird };
+enum class Kind { Sphere, Cylinder, Disk };
 
 struct Call {
     Kind kind;
@@ -81,7 +81,7 @@ struct Call {
     Mat m;
     std::array<float, 4> diffuse;
     GLint texture;
-    // Local point (0, 0, z) in the recording frame; a cylinder's far end is at z = height.
+    // Local point (0, 0, z) of the call's frame; a cylinder's far end is at z = height.
     Vec at(double z = 0) const { return apply(m, {0, 0, z}); }
     Vec end() const { return at(kind == Kind::Cylinder ? args[2] : 0); }
 };
@@ -89,7 +89,7 @@ struct Call {
 inline std::vector<Call> calls;
 inline bool recording = false;
 
-inline void record(Kind kind, GLUquadric* q, Vec args, std::array<int, 2> grid = {})
+inline void record(Kind kind, GLUquadric* q, Vec args, std::array<int, 2> grid)
 {
     if (!recording)
         return;
@@ -98,7 +98,6 @@ inline void record(Kind kind, GLUquadric* q, Vec args, std::array<int, 2> grid =
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &calls.back().texture);
 }
 
-// The wrapped calls made while `draw` runs.
 template <class Draw>
 std::vector<Call> recordDuring(Draw draw)
 {

@@ -10,18 +10,11 @@
 
 extern Squirrel squirrel;
 extern bool arrows[4];
-extern float position[3];
-extern float spos[3];
-extern float srot[3];
-extern float bpos[3];
-extern float brot;
-extern float flap;
+extern float position[3], spos[3], srot[3], bpos[3];
+extern float brot, flap;
 extern int action;
-extern const float trees[11][2];
-extern float animation[32];
-extern int standIndex[7];
-extern int runIndex[7];
-extern int jointCurve[12];
+extern GLUquadric* gluq;
+extern GLuint texLeaves, texBark;
 
 float catmullRom(float p0, float p1, float p2, float p3, float t);
 float catmullRomSpline(float* v, int n, float t);
@@ -32,10 +25,6 @@ void specialUp(int key, int x, int y);
 void timer(int value);
 void init();
 void treeFractal(int depth, float radius, float length);
-
-extern GLUquadric* gluq;
-extern GLuint texLeaves;
-extern GLuint texBark;
 
 // Opens one GLUT window of w x h on the test run's X display, makes its GL
 // context current and, unless told otherwise, runs the program's `init` and

@@ -1,109 +1,131 @@
-// The scenery: what treeFractal and tree draw with the scenery quadric
-// (counts, sizes, placement, textures) against positions computed here; the
-// bird's control net and the wing surface GL's evaluator makes of it; and
-// that both return with the matrix stack as they found it.
+// The scenery: every branch and leaf of a tree (size, tessellation, place,
+// angle, texture, colour), the bird's control net, the order and frames of
+// its wing evaluations and the surface they make, and the loading of the two
+// texture files with the messages each bad file gets.
 #include "draw_recorder.h"
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-std::vector<std::pair<size_t, GLuint>> binds;   // texture binds, each with the primitive count before it
+struct Patch { GLenum mode; Mat m; std::vector<std::array<float, 2>> uv; };
+std::vector<Patch> patches;   // glBegin ... glEnd while recording, with glEvalCoord2f's (u, v)
 
-class Scenery : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        openWindow();
-        glLoadIdentity();
-        binds.clear();
-    }
-};
-
-size_t count(const std::vector<Call>& drawn, Kind kind)
+Vec unit(const Vec& v)
 {
-    return std::count_if(drawn.begin(), drawn.end(),
-                         [&](const Call& c) { return c.kind == kind && c.quadric == gluq; });
+    const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    return {v[0] / n, v[1] / n, v[2] / n};
+}
+double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec axisOf(const Call& c) { return unit({c.m[8], c.m[9], c.m[10]}); }   // its local z in the world
+
+// v turned by `deg` degrees about the unit axis k, counter-clockwise seen from its tip.
+Vec turned(const Vec& v, const Vec& k, double deg)
+{
+    const double c = std::cos(rad(deg)), s = std::sin(rad(deg)), d = dot(k, v) * (1 - c);
+    return {v[0] * c + (k[1] * v[2] - k[2] * v[1]) * s + k[0] * d, v[1] * c + (k[2] * v[0] - k[0] * v[2]) * s + k[1] * d,
+            v[2] * c + (k[0] * v[1] - k[1] * v[0]) * s + k[2] * d};
 }
 
-// treeFractal(depth, radius, length) for a few depths, and what it must
-// draw. Level k is 0.9^k as long and thick as the first branch and tapers to
-// 0.9 of its base. The first leaf ends the chain of first children, each
-// turned 30 degrees further toward +x: it sits at the sum over k = 0..depth
-// of length 0.9^k (sin 30k, 0, cos 30k), radius 0.85 times its call's length.
-TEST_F(Scenery, BranchesAndLeavesOfEachDepthSitWhereTheBranchingPutsThem)
+GLint boundTexture()
 {
-    const struct {
-        int depth;
-        float radius, length;
-        size_t cylinders, spheres;
-    } shapes[] = {{-3, 0.7f, 2.0f, 0, 1}, {-1, 0.7f, 2.0f, 0, 1}, {0, 0.5f, 3.0f, 1, 1},
-                  {1, 0.5f, 1.0f, 4, 3}, {2, 0.4f, 2.0f, 13, 9}};
-    for (const auto& s : shapes) {
-        SCOPED_TRACE("depth " + std::to_string(s.depth));
-        const std::vector<Call> drawn = recordDuring([&] { treeFractal(s.depth, s.radius, s.length); });
-        EXPECT_EQ(count(drawn, Kind::Cylinder), s.cylinders);
-        EXPECT_EQ(count(drawn, Kind::Sphere), s.spheres);
-        ASSERT_EQ(drawn.size(), s.cylinders + s.spheres);
-        Vec leaf{0, 0, 0};
-        for (int k = 0; k <= s.depth; k++)
-            leaf = {leaf[0] + s.length * std::pow(0.9, k) * std::sin(rad(30 * k)), 0,
-                    leaf[2] + s.length * std::pow(0.9, k) * std::cos(rad(30 * k))};
-        const Call& leafCall = *std::find_if(drawn.begin(), drawn.end(),
-                                             [](const Call& c) { return c.kind == Kind::Sphere; });
-        expectNear(leafCall.at(), leaf, 1e-5, "first leaf centre");
-        EXPECT_NEAR(leafCall.args[0], 0.85 * s.length * std::pow(0.9, std::max(s.depth + 1, 0)), 1e-5) << "leaf radius";
-        if (s.depth < 0)
-            continue;
-        // The first cylinder drawn is the trunk, the one before the last leaf a twig at level `depth`.
-        for (const auto& [c, k] : {std::pair{drawn.front(), 0}, {drawn[drawn.size() - 2], s.depth}}) {
-            const double base = s.radius * std::pow(0.9, k);
-            expectNear(c.args, {base, 0.9 * base, s.length * std::pow(0.9, k)}, 1e-5, "level " + std::to_string(k));
-        }
-    }
+    GLint name = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+    return name;
 }
 
-TEST_F(Scenery, TreeOfRowZeroRisesFromThreeZeroZeroToTwoAndLeansItsFirstBranchTowardPlusX)
+}  // namespace
+
+extern "C" {
+void __real_glBegin(GLenum mode);
+void __real_glEvalCoord2f(GLfloat u, GLfloat v);
+void __wrap_glBegin(GLenum mode)
 {
-    const std::vector<Call> drawn = recordDuring([] { tree(3.0f, 0.0f); });
-    ASSERT_EQ(drawn.size(), 22u);
-    expectNear(drawn[0].at(), {3, 0, 0}, 1e-5, "trunk base");
-    expectNear(drawn[0].end(), {3, 2, 0}, 1e-5, "trunk top");
-    expectNear(drawn[1].at(1), {3 + std::sin(rad(30)), 2 + std::cos(rad(30)), 0}, 1e-5, "first branch, one unit up");
+    if (recording)
+        patches.push_back({mode, readMatrix(GL_MODELVIEW_MATRIX), {}});
+    __real_glBegin(mode);
+}
+void __wrap_glEvalCoord2f(GLfloat u, GLfloat v)
+{
+    if (recording && !patches.empty())
+        patches.back().uv.push_back({u, v});
+    __real_glEvalCoord2f(u, v);
+}
 }
 
-TEST_F(Scenery, EachBranchAndLeafHasItsTextureAndColourAndZeroIsBoundRightAfter)
+// Depth first: the trunk, each of its three branches with their three twigs,
+// each twig with one leaf. Level k is 0.9^k as long and as thick as the
+// trunk and tapers to 0.9 of its base; a child starts at its parent's top,
+// 30 degrees off its axis, the next sibling 120 degrees further round it.
+TEST(Scenery, EveryBranchAndLeafOfATreeHasItsSizePlaceAngleTextureAndColour)
 {
+    openWindow();
     ASSERT_NE(texLeaves, texBark);
     const std::array<float, 4> barkColour{0.4f, 0.2f, 0, 0}, leafColour{0, 0.4f, 0, 0};
-    const std::vector<Call> drawn = recordDuring([] { tree(0.0f, 0.0f); });
-    for (size_t p = 0; p < drawn.size(); p++) {
-        const bool leaf = drawn[p].kind == Kind::Sphere;
-        EXPECT_EQ(drawn[p].texture, static_cast<GLint>(leaf ? texLeaves : texBark)) << "primitive " << p;
-        EXPECT_EQ(drawn[p].diffuse, leaf ? leafColour : barkColour) << "primitive " << p;
-        const auto next = std::find_if(binds.begin(), binds.end(), [&](const auto& b) { return b.first == p + 1; });
-        EXPECT_TRUE(next != binds.end() && next->second == 0) << "texture 0 not bound right after primitive " << p;
+    glLoadIdentity();
+    glRotatef(20.0f, 0.0f, 1.0f, 0.0f);
+    const Mat view = readMatrix(GL_MODELVIEW_MATRIX);
+    std::vector<Call> drawn = recordDuring([] { tree(3.0f, 0.0f); });
+    expectStackAsFound(1, view, "after tree");
+    EXPECT_EQ(boundTexture(), 0) << "after a tree, untextured drawing needs texture 0 bound";
+    for (Call& c : drawn)
+        c.m = rotation(-20, 1) * c.m;   // back to world coordinates
+    ASSERT_EQ(drawn.size(), 22u);
+    size_t next = 0;
+    // Checks the branch at `level` drawn next, and everything that grows from it.
+    std::function<void(int, const Call*)> branch = [&](int level, const Call* parent) {
+        const std::string what = "primitive " + std::to_string(next) + " (level " + std::to_string(level) + ")";
+        const Call& c = drawn[next++];
+        const double base = 0.4 * std::pow(0.9, level), length = 2.0 * std::pow(0.9, level);
+        EXPECT_TRUE(c.kind == Kind::Cylinder && c.grid == (std::array<int, 2>{5, 1})) << what << ": not a 5 x 1 cylinder";
+        expectNear(c.args, {base, 0.9 * base, length}, 1e-6, what);
+        EXPECT_TRUE(c.quadric == gluq && c.texture == static_cast<GLint>(texBark) && c.diffuse == barkColour) << what;
+        expectNear(c.at(), parent ? parent->end() : Vec{3, 0, 0}, 1e-5, what + ", base");
+        const double tilt = parent ? dot(axisOf(c), axisOf(*parent)) : axisOf(c)[1];
+        EXPECT_NEAR(tilt, parent ? std::cos(rad(30)) : 1.0, 1e-6) << what << ": 30 degrees off its parent, the trunk upright";
+        if (level == 2) {
+            const Call& leaf = drawn[next++];
+            EXPECT_TRUE(leaf.kind == Kind::Sphere && leaf.grid == (std::array<int, 2>{5, 5})) << what << ": not one 5 x 5 leaf";
+            EXPECT_NEAR(leaf.args[0], 0.85 * 0.9 * length, 1e-6) << what;
+            EXPECT_TRUE(leaf.quadric == gluq && leaf.texture == static_cast<GLint>(texLeaves) && leaf.diffuse == leafColour) << what;
+            expectNear(leaf.at(), c.end(), 1e-5, what + ", leaf at the twig's top");
+            return;
+        }
+        Vec first{};
+        for (int i = 0; i < 3; i++) {
+            const size_t childAt = next;
+            branch(level + 1, &c);
+            const Vec axis = axisOf(drawn[childAt]);
+            first = i == 0 ? axis : first;
+            expectNear(axis, turned(first, axisOf(c), 120.0 * i), 1e-6, what + ", child " + std::to_string(i));
+        }
+        if (level == 0) {
+            EXPECT_TRUE(axisOf(drawn[1])[0] > 0.4 && std::fabs(axisOf(drawn[1])[2]) < 1e-6) << "the first branch leans toward +x";
+        }
+    };
+    branch(0, nullptr);
+    // A negative depth is a leaf of 0.85 times the length; a twig carries one.
+    for (const auto& [depth, count, leafRadius] : {std::tuple{-2, 1u, 0.85 * 3.0}, {0, 2u, 0.85 * 0.9 * 3.0}, {1, 7u, 0.85 * 0.81 * 3.0}}) {
+        const std::vector<Call> parts = recordDuring([depth = depth] { treeFractal(depth, 0.5f, 3.0f); });
+        EXPECT_TRUE(parts.size() == count && parts.back().kind == Kind::Sphere) << "depth " << depth;
+        EXPECT_NEAR(parts.back().args[0], leafRadius, 1e-5) << "depth " << depth;
     }
 }
 
-TEST_F(Scenery, TreeAndBirdLeaveTheModelviewMatrixAndStackAsFound)
-{
-    glRotatef(37.0f, 0.3f, 1.0f, -0.2f);
-    glPushMatrix();   // one level to spare, so that an extra pop shows too
-    for (const char* what : {"tree", "bird"}) {
-        GLint depth = 0, depthAfter = 0;
-        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-        const Mat before = readMatrix(GL_MODELVIEW_MATRIX);
-        what[0] == 't' ? tree(3.0f, 0.0f) : bird(0.8f);
-        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depthAfter);
-        EXPECT_EQ(depthAfter, depth) << what;
-        EXPECT_EQ(readMatrix(GL_MODELVIEW_MATRIX), before) << what;
-    }
-}
+namespace {
 
-// The loaded evaluator net against the table of control points for flap a,
-// point (i across the chord, j root to tip). GL returns the points in an
-// order of its own, found by loading a net of known values afterwards.
+// The net loaded for flap a against the table of control points (i across the
+// chord, j root to tip). GL returns them in an order of its own, found by
+// loading a net of known values afterwards.
 void expectNet(double a)
 {
     GLfloat got[48], probe[48], order[48];
@@ -116,67 +138,154 @@ void expectNet(double a)
     for (int m = 0; m < 16; m++) {
         const int i = static_cast<int>(order[3 * m]) % 12 / 3, j = static_cast<int>(order[3 * m]) / 12;
         expectNear(Vec{got[3 * m], got[3 * m + 1], got[3 * m + 2]}, {x[j], y[j], j == 3 ? 0 : z[i]}, 1e-6,
-                   "a " + std::to_string(a) + ", point " + std::to_string(i) + " " + std::to_string(j));
-    }
-}
-
-TEST_F(Scenery, EachFrameDrawsTheStandOf143BranchesAnd99LeavesAndTheBirdWithTheAbsoluteFlap)
-{
-    flap = -0.5f;
-    const std::vector<Call> drawn = recordDuring(display);
-    EXPECT_EQ(count(drawn, Kind::Cylinder), 143u);
-    EXPECT_EQ(count(drawn, Kind::Sphere), 99u);
-    expectNet(0.5);
-}
-
-// The net bird loads for flap 0 and 1; both wings, then surface points by
-// (u, v), read back through feedback with a +-2 orthographic box on a
-// 400 x 400 viewport: the surface runs from the root chord, 1 unit long, to a
-// single tip at x = 1, and the second wing mirrors the first across x = 0.
-TEST_F(Scenery, WingNetAndSurfaceFollowTheFlapAndTheSecondWingMirrorsTheFirst)
-{
-    glViewport(0, 0, 400, 400);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-2, 2, -2, 2, -2, 2);
-    glMatrixMode(GL_MODELVIEW);
-    for (double a : {0.0, 1.0}) {
-        const Vec tip{1, -0.5 * a, 0};
-        const std::vector<std::pair<std::array<float, 2>, Vec>> points = {
-            {{0, 0}, {0, 0, 1}}, {{1, 0}, {0, 0, 0}}, {{0, 1}, tip}, {{0.5f, 1}, tip}, {{1, 1}, tip},
-            {{0.5f, 0.5f}, {0.4963, a == 0 ? 0.0375 : 0.2375, 0.4342}}};
-        std::vector<GLfloat> b(20000);
-        glFeedbackBuffer(static_cast<GLsizei>(b.size()), GL_3D, b.data());
-        glRenderMode(GL_FEEDBACK);
-        bird(static_cast<float>(a));
-        glBegin(GL_POINTS);
-        for (const auto& p : points)
-            glEvalCoord2f(p.first[0], p.first[1]);
-        glEnd();
-        std::vector<Vec> v;
-        for (GLint n = 0, used = glRenderMode(GL_RENDER); n < used;) {
-            const GLint count = b[n++] == GL_POLYGON_TOKEN ? static_cast<GLint>(b[n++]) : 1;   // else a point
-            for (GLint k = 0; k < count; k++, n += 3)
-                v.push_back({b[n] / 100.0 - 2, b[n + 1] / 100.0 - 2, 2 - 4.0 * b[n + 2]});
-        }
-        expectNet(a);
-        const size_t half = (v.size() - points.size()) / 2;
-        ASSERT_TRUE(v.size() > points.size() && v.size() == 2 * half + points.size()) << "a " << a;
-        for (size_t n = 0; n < points.size(); n++)
-            expectNear(v[2 * half + n], points[n].second, 2e-4, "point " + std::to_string(n) + " at a " + std::to_string(a));
-        for (size_t n = 0; n < half; n++) {
-            expectNear(v[half + n], {-v[n][0], v[n][1], v[n][2]}, 1e-4, "mirror of vertex " + std::to_string(n));
-            EXPECT_GE(v[n][0], -1e-4) << "the first wing reaches toward +x";
-        }
+                   "flap " + std::to_string(a) + ", point " + std::to_string(i) + " " + std::to_string(j));
     }
 }
 
 }  // namespace
 
-extern "C" void __real_glBindTexture(GLenum target, GLuint name);
-extern "C" void __wrap_glBindTexture(GLenum target, GLuint name)
+// Each wing is one GL_QUADS of 5 x 5 quads, v outer and u inner, each quad's
+// corners in turn; the second wing in the caller's frame mirrored across
+// x = 0. Points of the surface are then read back through feedback.
+TEST(Scenery, WingsAreTwentyFiveQuadsEachOverTheFlapsNetTheSecondMirrored)
 {
-    if (recording)
-        binds.push_back({calls.size(), name});
-    __real_glBindTexture(target, name);
+    std::vector<std::array<float, 2>> grid;
+    for (int r = 0; r < 5; r++)
+        for (int k = 0; k < 5; k++)
+            for (const auto& [du, dv] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 1}})
+                grid.push_back({static_cast<float>(k + du) / 5.0f, static_cast<float>(r + dv) / 5.0f});
+    const Mat mirror = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    openWindow();
+    glViewport(0, 0, 400, 400);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-2, 2, -2, 2, -2, 2);
+    glMatrixMode(GL_MODELVIEW);
+    for (double a : {0.0, 0.5, 1.0}) {
+        const std::string what = "flap " + std::to_string(a);
+        glLoadIdentity();
+        glRotatef(30.0f, 0.0f, 1.0f, 0.0f);
+        const Mat frame = readMatrix(GL_MODELVIEW_MATRIX);
+        patches.clear();
+        recordDuring([a] { bird(static_cast<float>(a)); });
+        expectStackAsFound(1, frame, what + ", after bird");
+        GLfloat colour[4];
+        glGetMaterialfv(GL_FRONT, GL_DIFFUSE, colour);
+        EXPECT_TRUE(colour[0] == 0 && colour[1] == 0 && colour[2] == 0) << what << ": the wings are black";
+        ASSERT_EQ(patches.size(), 2u) << what;
+        for (int w = 0; w < 2; w++) {
+            EXPECT_EQ(patches[w].mode, static_cast<GLenum>(GL_QUADS)) << what;
+            expectNear(patches[w].m, w == 0 ? frame : frame * mirror, 1e-9, what + ", wing " + std::to_string(w));
+            EXPECT_TRUE(patches[w].uv == grid) << what << ", wing " << w << ": not the 5 x 5 grid in order";
+        }
+        // Root chord from (0, 0, 1) to the origin, every v = 1 the tip, and the middle.
+        glLoadIdentity();
+        const std::pair<std::array<float, 2>, Vec> points[] = {
+            {{0, 0}, {0, 0, 1}}, {{1, 0}, {0, 0, 0}}, {{0, 1}, {1, -0.5 * a, 0}}, {{0.5f, 1}, {1, -0.5 * a, 0}},
+            {{1, 1}, {1, -0.5 * a, 0}}, {{0.5f, 0.5f}, {0.4963, 0.0375 + 0.2 * a, 0.4342}}};
+        GLfloat b[64];
+        glFeedbackBuffer(64, GL_3D, b);
+        glRenderMode(GL_FEEDBACK);
+        glBegin(GL_POINTS);
+        for (const auto& p : points)
+            glEvalCoord2f(p.first[0], p.first[1]);
+        glEnd();
+        ASSERT_EQ(glRenderMode(GL_RENDER), 24) << what;
+        for (int n = 0; n < 6; n++)
+            expectNear(Vec{b[4 * n + 1] / 100.0 - 2, b[4 * n + 2] / 100.0 - 2, 2 - 4.0 * b[4 * n + 3]}, points[n].second,
+                       2e-4, what + ", surface point " + std::to_string(n));
+        expectNet(a);
+    }
 }
+
+namespace {
+
+const size_t imageBytes = 256 * 256 * 3;   // 196,608
+enum File { Good, Short, Long, Missing, Directory, Fifo };
+struct Case { const char* name; File leaves, bark; const char* messages; };
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+// Bytes that change along rows and across them, different per seed, so
+// swapped files and shifted bytes show up.
+std::vector<unsigned char> pattern(size_t length, unsigned seed)
+{
+    std::vector<unsigned char> bytes(length);
+    for (size_t n = 0; n < length; n++)
+        bytes[n] = static_cast<unsigned char>(n * (2 * seed + 5) + n / 768 * seed + seed * 29);
+    return bytes;
+}
+
+void create(const char* name, File kind, unsigned seed)
+{
+    if (kind == Directory || kind == Fifo) {
+        ASSERT_EQ(kind == Fifo ? mkfifo(name, 0644) : mkdir(name, 0755), 0) << name;
+    }
+    const auto bytes = pattern(imageBytes + (kind == Short ? -1 : kind == Long ? 5000 : 0), seed);
+    if (kind == Good || kind == Short || kind == Long)
+        std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// A loaded texture holds the file's first bytes, repeating, with linear
+// filters (the default minifying one needs mipmaps); a rejected file's has no image.
+void expectTexture(GLuint texture, File kind, unsigned seed, const char* what)
+{
+    const bool loads = kind == Good || kind == Long;
+    std::array<GLint, 5> got{};
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[0]);
+    for (int k = 0; k < 4; k++)
+        glGetTexParameteriv(GL_TEXTURE_2D, std::array{GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}[k], &got[k + 1]);
+    ASSERT_EQ(got[0], loads ? 256 : 0) << what << ": image width";
+    if (!loads)
+        return;
+    EXPECT_EQ(got, (std::array<GLint, 5>{256, GL_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT})) << what;
+    std::vector<unsigned char> image(imageBytes);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, image.data());
+    EXPECT_TRUE(image == pattern(imageBytes, seed)) << what << ": not the file's first " << imageBytes << " bytes";
+}
+
+struct TextureLoading : testing::TestWithParam<Case> {
+    void SetUp() override
+    {
+        openWindow(640, 480, false);
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        std::filesystem::current_path(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    char folder[32] = "/tmp/texture-loader-XXXXXX";
+};
+
+}  // namespace
+
+// Each file in a scratch working folder; a FIFO must not block start-up.
+TEST_P(TextureLoading, ReportsAndLoadsEachFileOnItsOwn)
+{
+    const Case& c = GetParam();
+    create("leaves.rgb", c.leaves, 3);
+    create("bark.rgb", c.bark, 11);
+    std::ostringstream messages;
+    std::streambuf* original = std::cerr.rdbuf(messages.rdbuf());
+    std::signal(SIGALRM, [](int) { _exit(write(STDERR_FILENO, "initObjects blocked\n", 20) > 0 ? 3 : 4); });
+    alarm(10);
+    initObjects();
+    alarm(0);
+    std::cerr.rdbuf(original);
+    EXPECT_EQ(messages.str(), c.messages);
+    const bool barkLoads = c.bark == Good || c.bark == Long, leavesLoad = c.leaves == Good || c.leaves == Long;
+    EXPECT_EQ(boundTexture(), static_cast<GLint>(barkLoads ? texBark : leavesLoad ? texLeaves : 0)) << "last upload bound";
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODULATE) << "texels must be multiplied with the lit colour";
+    ASSERT_NE(texLeaves, texBark);
+    expectTexture(texLeaves, c.leaves, 3, "leaves");
+    expectTexture(texBark, c.bark, 11, "bark");
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, TextureLoading, testing::Values(
+    Case{"ExactSizeFilesLoadSilently", Good, Good, ""}, Case{"LongerFileLoadsFromItsFirstBytes", Long, Good, ""},
+    Case{"ShortLeafFileIsReportedAndGetsNoImage", Short, Good, "Error reading leaves.rgb\n"},
+    Case{"ShortBarkFileIsReportedAndGetsNoImage", Good, Short, "Error reading bark.rgb\n"},
+    Case{"MissingLeafFileIsReportedAndBarkStillLoads", Missing, Good, "Error loading leaves.rgb\n"},
+    Case{"BothMissingAreReportedLeavesFirst", Missing, Missing, "Error loading leaves.rgb\nError loading bark.rgb\n"},
+    Case{"DirectoryNamedLeavesIsNotLoadable", Directory, Good, "Error loading leaves.rgb\n"},
+    Case{"FifoNamedLeavesIsReportedWithoutBlocking", Fifo, Good, "Error loading leaves.rgb\n"}));

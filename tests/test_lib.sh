@@ -1,8 +1,8 @@
 # shellcheck shell=bash
 # Shared by the test scripts that drive the real program (sourced): a work
-# folder, every started process killed by PID on exit, an Xvfb when needed,
-# the program under a title of its own so its window can be found (freeglut
-# sets no _NET_WM_PID), screenshots and colour checks.
+# folder, an Xvfb of the test's own, every started process stopped by PID on
+# exit, the program found by its window title (its invocation name),
+# screenshots, region colours and pixel counts.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 PIDS=()
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
@@ -16,28 +16,23 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# own_display WxH: an Xvfb of this test's own.
-own_display() { start_xvfb "$1"; }
-
-# start_program TITLE SECONDS COMMAND...: runs COMMAND in the background,
-# stderr to $TMP/err, and waits for the window titled exactly TITLE. Sets PID
-# and WIN.
+# start_program TITLE COMMAND...: runs COMMAND in the background, stderr to
+# $TMP/err, and waits up to 20 s for the window titled exactly TITLE. Sets PID and WIN.
 start_program() {
-    local title=$1 secs=$2 regex id
-    shift 2
+    local title=$1 id
+    shift
     "$@" 2>"$TMP/err" &
     PID=$! WIN=""
     PIDS+=("$PID")
-    regex="^$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|/]/\\&/g')\$"
-    for _ in $(seq $((secs * 5))); do
+    for _ in $(seq 100); do
         kill -0 "$PID" 2>/dev/null || fail "the program exited before showing a window: $(tail -n 5 "$TMP/err")"
-        for id in $(xdotool search --name "$regex" 2>/dev/null); do
+        for id in $(xdotool search --name "$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|/]/\\&/g')" 2>/dev/null); do
             [ "$(xdotool getwindowname "$id" 2>/dev/null)" != "$title" ] || WIN=$id
         done
         [ -z "$WIN" ] || return 0
         sleep 0.2
     done
-    fail "no window titled '$title' within $secs s"
+    fail "no window titled '$title' within 20 s"
 }
 
 # send_keys keydown|keyup KEY...: key events straight to the window (without
@@ -48,12 +43,26 @@ send_keys() {
     out=$(xdotool "$action" --window "$WIN" "$@" 2>&1) || fail "xdotool $action $* failed: $out"
 }
 
-# shoot FILE: the raised window with the program paused, so one frame.
+# shoot FILE: one frame of the window, the program paused meanwhile.
 shoot() {
-    xdotool windowraise "$WIN"
     kill -STOP "$PID"
     import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot of the window failed"; }
     kill -CONT "$PID"
+}
+
+# wait_for_frame FILE: polls for up to a minute until the window shows a
+# drawn frame (a blue corner), then keeps one a moment later, the camera settled.
+wait_for_frame() {
+    for _ in $(seq 300); do
+        if import -window "$WIN" "$1" 2>/dev/null &&
+            [ "$(scan "$1" 10x10+5+5 'r + g == 0 && b == 255' | cut -d' ' -f1,2)" = "50 50" ]; then
+            sleep 0.3
+            shoot "$1"
+            return 0
+        fi
+        sleep 0.2
+    done
+    fail "the window never showed a frame with the blue background"
 }
 
 # check FILE [WxH+X+Y WHAT CONDITION]...: each region's mean colour (r, g, b
@@ -69,4 +78,15 @@ check() {
             fail "$2: region $1 of $(basename "$file") has mean colour (${means[$i]:-none}), expected $3"
         shift 3
     done
+}
+
+# scan FILE WxH+X+Y CONDITION: how many of the region's pixels meeting CONDITION
+# lie in its left and right halves, and their mean column and row (-1 if none).
+scan() {
+    local x0=${2%+*}
+    convert "$1" -crop "$2" +repage -depth 8 -compress none ppm:- | tr -s ' \n' '\n' |
+        awk -v x0="${x0##*+}" -v y0="${2##*+}" "NR == 2 { w = \$1 } NR > 4 { c[n++ % 3] = \$1 }
+            NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; p = n / 3 - 1
+                if ($3) { if (p % w < w / 2) L++; else R++; sx += p % w; sy += int(p / w) } }
+            END { k = L + R; printf \"%d %d %d %d\\n\", L, R, k ? x0 + sx / k : -1, k ? y0 + sy / k : -1 }"
 }
