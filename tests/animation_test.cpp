@@ -92,37 +92,28 @@ void __wrap_glutTimerFunc(unsigned ms, void (*callback)(int), int value)
 }
 }
 
-TEST(CatmullRom, SegmentRunsFromSecondToThirdValueAlongTheBasisInDoublePrecision)
-{
-    const float segments[][4] = {{0, 0, 86, 85.738f}, {50, -10, 50, -20}, {30, 86, 30, 86},
-                                 {0.1f, 1.7f, -2.3f, 9.99f}, {1e-3f, -4.25f, 123.456f, -0.5f}};
-    for (const auto& p : segments) {
-        EXPECT_EQ(catmullRom(p[0], p[1], p[2], p[3], 0.0f), p[1]);
-        for (float t : {-0.3f, -0.0048f, 0.1f, 0.37f, 0.5f, 0.61f, 0.9f, 0.99f, 1.0f, 1.25f}) {
-            const long double want = basis(p, t);
-            EXPECT_NEAR(catmullRom(p[0], p[1], p[2], p[3], t), static_cast<double>(want), tolerance(want, p))
-                << p[0] << ", " << p[1] << ", " << p[2] << ", " << p[3] << " at " << t;
-        }
-    }
-    EXPECT_EQ(catmullRom(80, -40, 30, 50, 1.0f), 30.0f);   // whole numbers land on p2 exactly
-    EXPECT_EQ(catmullRom(-30, -30, -30, -30, 0.42f), -30.0f);
-    EXPECT_EQ(catmullRom(30, 86, 30, 86, 0.5f), 58.0f);
-}
-
-TEST(CatmullRom, ClosedSplinePassesItsValuesFromTheSecondOnAndRepeatsEachUnit)
+// A segment runs from its second value (t = 0) to its third (t = 1); the
+// closed curve through n values passes v[(k + 1) mod n] where n t is a whole
+// k, and in between follows segment n t truncated toward zero at parameter
+// n t minus that, rounded to float (from a double n t: the steep curve would
+// show a float one), evaluated in double (the tolerance is two float steps).
+TEST(CatmullRom, SegmentsAndClosedCurvesHitTheirValuesAndFollowTheBasisInBetween)
 {
     std::vector<float> tail = {-30, -30, -30, -30, -30, 0, -30, 0}, tip = {50, -10, 50, -20}, pair = {30, 86},
-                       one = {7.5f}, steep = {-1000, 1000, -1000};
-    // Where n t is whole, k, the value is v[(k + 1) mod n].
+                       one = {7.5f}, steep = {-1000, 1000, -1000}, odd = {0.1f, 1.7f, -2.3f, 9.99f, 1e-3f, -4.25f, 123.456f};
+    EXPECT_EQ(catmullRom(0.1f, 1.7f, -2.3f, 9.99f, 0.0f), 1.7f);
+    EXPECT_EQ(catmullRom(80, -40, 30, 50, 1.0f), 30.0f);
+    EXPECT_EQ(catmullRom(-30, -30, -30, -30, 0.42f), -30.0f);
+    EXPECT_EQ(catmullRom(30, 86, 30, 86, 0.5f), 58.0f);
+    const float beyond[4] = {0.1f, 1.7f, -2.3f, 9.99f};
+    EXPECT_NEAR(catmullRom(0.1f, 1.7f, -2.3f, 9.99f, 1.25f), static_cast<double>(basis(beyond, 1.25f)), 1e-6);
     const struct { std::vector<float>* v; float t, want; } exact[] = {
         {&one, -0.0006f, 7.5f}, {&one, 0.3f, 7.5f}, {&pair, 0, 86}, {&pair, 0.25f, 58}, {&pair, 0.5f, 30},
         {&pair, 1, 86}, {&tip, 0, -10}, {&tip, 0.25f, 50}, {&tip, 0.5f, -20}, {&tip, 1, -10},
         {&tail, 0.5f, 0}, {&tail, 0.625f, -30}, {&tail, 0.75f, 0}};
     for (const auto& c : exact)
         EXPECT_EQ(catmullRomSpline(c.v->data(), static_cast<int>(c.v->size()), c.t), c.want) << "n " << c.v->size() << ", t " << c.t;
-    // Between: segment n t truncated toward zero, its parameter n t minus that,
-    // rounded to float (from a double n t: the steep curve shows a float one).
-    for (std::vector<float>* v : {&tail, &tip, &pair, &steep}) {
+    for (std::vector<float>* v : {&tail, &tip, &pair, &steep, &odd}) {
         const int n = static_cast<int>(v->size());
         for (int s = -1; s <= 150; s++) {
             const float t = s < 0 ? -0.0006f : s * 0.01f;

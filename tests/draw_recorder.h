@@ -19,7 +19,6 @@ using Mat = std::array<double, 16>;   // column-major, as GL stores it
 using Vec = std::array<double, 3>;
 
 inline double rad(double deg) { return deg * 3.141592653589793 / 180.0; }
-
 inline Mat translation(const Vec& v) { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, v[0], v[1], v[2], 1}; }
 
 inline Mat operator*(const Mat& a, const Mat& b)
@@ -37,8 +36,7 @@ inline Mat rotation(double deg, int axis)
     Mat m = translation({0, 0, 0});
     const int a = (axis + 1) % 3, b = (axis + 2) % 3;
     m[a * 5] = m[b * 5] = std::cos(rad(deg));
-    m[a * 4 + b] = std::sin(rad(deg));
-    m[b * 4 + a] = -std::sin(rad(deg));
+    m[b * 4 + a] = -(m[a * 4 + b] = std::sin(rad(deg)));
     return m;
 }
 
@@ -55,20 +53,19 @@ inline Mat readMatrix(GLenum which)
     return m;
 }
 
+template <size_t N>
+void expectNear(const std::array<double, N>& got, const std::array<double, N>& want, double tol, const std::string& what)
+{
+    for (size_t k = 0; k < N; k++)
+        EXPECT_NEAR(got[k], want[k], tol) << what << ", element " << k;
+}
+
 // The modelview stack is `depth` deep and holds `before`.
 inline void expectStackAsFound(GLint depth, const Mat& before, const std::string& what)
 {
     GLint now = 0;
     glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &now);
     EXPECT_TRUE(now == depth && readMatrix(GL_MODELVIEW_MATRIX) == before) << what << ": modelview stack not as found";
-}
-
-template <size_t N>
-void expectNear(const std::array<double, N>& got, const std::array<double, N>& want, double tol,
-                const std::string& what)
-{
-    for (size_t k = 0; k < N; k++)
-        EXPECT_NEAR(got[k], want[k], tol) << what << ", element " << k;
 }
 
 enum class Kind { Sphere, Cylinder, Disk };
@@ -112,7 +109,6 @@ extern "C" {
 void __real_gluSphere(GLUquadric* q, GLdouble r, GLint slices, GLint stacks);
 void __real_gluCylinder(GLUquadric* q, GLdouble base, GLdouble top, GLdouble h, GLint slices, GLint stacks);
 void __real_gluDisk(GLUquadric* q, GLdouble inner, GLdouble outer, GLint slices, GLint loops);
-
 void __wrap_gluSphere(GLUquadric* q, GLdouble r, GLint sl, GLint st)
 { record(Kind::Sphere, q, {r, 0, 0}, {sl, st}); __real_gluSphere(q, r, sl, st); }
 void __wrap_gluCylinder(GLUquadric* q, GLdouble base, GLdouble top, GLdouble h, GLint sl, GLint st)
