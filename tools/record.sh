@@ -1,10 +1,11 @@
 # Sourced by run.sh: ./run.sh --record makes an animated GIF of the real
-# program on a private Xvfb, steered by a scripted key sequence and grabbed
-# frame by frame; ./run.sh --plot draws the joint angles of the real tick over
-# a stand-run-stand sequence. Expects ROOT and BUILD, and tools/setup.sh sourced.
+# program on a private Xvfb, steered by a scripted key sequence, stepped and
+# grabbed frame by frame; ./run.sh --plot draws the joint angles of the real
+# tick over a stand-run-stand sequence. Expects ROOT and BUILD, and
+# tools/setup.sh sourced.
 
 RECORD_FPS=20              # frames per second of the GIF
-RECORD_SLICE=0.045         # seconds the program runs per frame: five ticks when idle
+RECORD_TICKS=5             # program ticks (10 ms each) per GIF frame: its own speed
 RECORD_FRAMES=230          # frames recorded
 RECORD_WIDTH=480           # GIF width in pixels; the window is 640x480
 RECORD_PID=""              # the program being recorded
@@ -14,8 +15,7 @@ RECORD_WINDOW=""
 # The scripted drive, one key event per row: the frame before which it is
 # sent, xdotool's event and the key. The squirrel starts at the origin facing
 # -z; the first tree's trunk stands at x = 3, z = 0, straight to its right.
-# Turns are timed in frames, so they come out right at about five ticks a
-# frame and still show the same scenes at four or six.
+# A frame is five ticks, so four frames of a turn key make 90 degrees.
 RECORD_DRIVE=(
     "40 keydown Right"    # two seconds standing first: the slow sway, the bird ahead
     "44 keyup Right"      # about 90 degrees on the spot: the tail swings out
@@ -66,19 +66,12 @@ send_due_keys() {
     done
 }
 
-# grab_frame FILE PREVIOUS: lets the program run one slice and saves the
-# screen. A picture equal to PREVIOUS, as when the program got no processor
-# time in its slice on a busy machine, gets up to four more slices, so that
-# the GIF hardly ever shows a frame twice.
+# grab_frame FILE: lets the program draw RECORD_TICKS frames, one per tick,
+# and saves the screen.
 grab_frame() {
-    local try
-    for try in 1 2 3 4 5; do
-        kill -CONT "$RECORD_PID" 2>/dev/null || fail "the program stopped during the recording"
-        sleep "$RECORD_SLICE"
-        kill -STOP "$RECORD_PID"
-        import -window root -depth 8 "$1" || fail "could not grab the screen"
-        [ -n "$2" ] && cmp -s "$1" "$2" || return 0
-    done
+    timeout 10 "$BUILD/frame_step" "$RECORD_WINDOW" "$RECORD_PID" "$RECORD_TICKS" ||
+        fail "frame_step could not step the program (it drew nothing for 10 s, or stopped)"
+    import -window root -depth 8 "$1" || fail "could not grab the screen"
 }
 
 # encode_gif GIF: one palette generated from the whole clip, then each frame
@@ -92,11 +85,12 @@ encode_gif() {
 # record_gif [FILE]: builds, records the scripted drive frame by frame and
 # writes the GIF (default build/squirrel.gif).
 record_gif() {
-    local out frame previous="" file frames rate
+    local out frame frames rate
     out=$(realpath -m -- "${1:-$BUILD/squirrel.gif}")
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}" \
         "${RECORD_PACKAGES[@]}"
     configure_build "$BUILD" -DBUILD_TESTING=OFF
+    [ -x "$BUILD/frame_step" ] || fail "frame_step was not built: it needs the X DAMAGE headers (libxdamage-dev)"
     trap record_cleanup EXIT
     trap 'exit 1' INT TERM HUP
     RECORD_TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-record.XXXXXX")
@@ -104,9 +98,7 @@ record_gif() {
     start_recorded_program
     for ((frame = 0; frame < RECORD_FRAMES; frame++)); do
         send_due_keys "$frame"
-        file=$(printf '%s/%04d.ppm' "$RECORD_TMP" "$frame")
-        grab_frame "$file" "$previous"
-        previous=$file
+        grab_frame "$(printf '%s/%04d.ppm' "$RECORD_TMP" "$frame")"
     done
     mkdir -p "$(dirname "$out")"
     encode_gif "$out"
