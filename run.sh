@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the squirrel scene and runs it from the folder that holds its
 # texture files. Without a display it runs on a virtual X server for a few
-# seconds and saves a screenshot instead.
+# seconds and saves a screenshot instead. --record makes an animated GIF of
+# a scripted drive, --plot a picture of the joint angles over ticks.
 #
-# Usage: ./run.sh
+# Usage: ./run.sh [--record [FILE.gif] | --plot [FILE.png]]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/tools/setup.sh"
+source "$ROOT/tools/record.sh"
 
 BUILD="$ROOT/build"
 PROGRAM_PID=""
@@ -46,5 +48,7 @@ run_screenshot() {
 
 case "${1:-}" in
     "") if [ -n "${DISPLAY:-}" ]; then run_program; else run_screenshot; fi ;;
-    *) echo "usage: $0" >&2; exit 2 ;;
+    --record) record_gif "${2:-}" ;;
+    --plot) plot_joints "${2:-}" ;;
+    *) echo "usage: $0 [--record [FILE.gif] | --plot [FILE.png]]" >&2; exit 2 ;;
 esac

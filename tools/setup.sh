@@ -10,6 +10,9 @@ SCREENSHOT_PACKAGES=(xdotool imagemagick)
 # The test suite and the benchmarks.
 TEST_PACKAGES=(libgtest-dev valgrind)
 BENCH_PACKAGES=(libbenchmark-dev)
+# Recording the animation and plotting its joint angles (run.sh --record, --plot).
+RECORD_PACKAGES=(ffmpeg libxdamage-dev)
+PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
 
 XVFB_PID=""
 
