@@ -11,10 +11,9 @@ source "$ROOT/tools/setup.sh"
 source "$ROOT/tools/record.sh"
 
 BUILD="$ROOT/build"
-PROGRAM_PID=""
 
 cleanup() {
-    [ -z "$PROGRAM_PID" ] || kill "$PROGRAM_PID" 2>/dev/null || true
+    stop_programs
     stop_xvfb
 }
 trap cleanup EXIT
@@ -29,20 +28,16 @@ run_program() {
 
 # Without one: a few seconds on a virtual display and a screenshot.
 run_screenshot() {
-    local window
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}"
     configure_build "$BUILD" -DBUILD_TESTING=OFF
     cd "$BUILD"
     start_xvfb
-    ./squirrel &
-    PROGRAM_PID=$!
-    window=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
-        fail "the program's window did not appear"
+    start_program ./squirrel ./squirrel
     # Half a second in, the bird is still in view above the squirrel.
     sleep 0.6
-    import -window "$window" "$BUILD/screenshot.png"
+    shoot "$BUILD/screenshot.png"
     sleep 2.4
-    kill -0 "$PROGRAM_PID" 2>/dev/null || fail "the program stopped early"
+    kill -0 "$PID" 2>/dev/null || fail "the program stopped early"
     echo "Screenshot: $BUILD/screenshot.png"
 }
 

@@ -14,22 +14,13 @@ BUILD="$ROOT/build-bench"
 RESULTS="$BUILD/bench-results"
 COUNT_SECONDS=10
 SIZES=("640 480" "1920 1080")
-PROGRAM_PID=""
 
 cleanup() {
-    stop_program
+    stop_programs
     stop_xvfb
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-stop_program() {
-    if [ -n "$PROGRAM_PID" ]; then
-        kill "$PROGRAM_PID" 2>/dev/null || true
-        wait "$PROGRAM_PID" 2>/dev/null || true
-        PROGRAM_PID=""
-    fi
-}
 
 say() {
     echo "== $*" >&2
@@ -114,28 +105,25 @@ wait_for_size() {
 # Runs the unmodified program with the swap counter preloaded, sizes its
 # window, lets it settle and counts swaps and ticks over COUNT_SECONDS.
 # Sets MEASURED_TICKS and MEASURED_SWAPS (per second). Runs in the main
-# shell, so that the exit trap knows the program's pid.
+# shell, so that the exit trap knows the program.
 measure_program() {
     local w=$1 h=$2
     local counts="$RESULTS/swaps-${w}x${h}.txt"
     local title="squirrel-bench-$$-$w"
-    local window
     rm -f "$counts"
     say "real program at ${w}x${h} (${COUNT_SECONDS} s)"
-    (cd "$BUILD" && SWAPCOUNT_FILE="$counts" LD_PRELOAD="$BUILD/bench/swapcount.so" \
-        exec -a "$title" ./squirrel) 2>"$RESULTS/program-${w}x${h}.log" &
-    PROGRAM_PID=$!
-    window=$(timeout 10 xdotool search --sync --onlyvisible --name "^$title\$" | head -n 1) ||
-        fail "the program's window did not appear"
-    xdotool windowsize "$window" "$w" "$h"
-    wait_for_size "$window" "$w" "$h"
+    cd "$BUILD"
+    PROGRAM_STDERR="$RESULTS/program-${w}x${h}.log" start_program "$title" env SWAPCOUNT_FILE="$counts" \
+        LD_PRELOAD="$BUILD/bench/swapcount.so" bash -c 'exec -a "$0" ./squirrel' "$title"
+    xdotool windowsize "$WIN" "$w" "$h"
+    wait_for_size "$WIN" "$w" "$h"
     sleep 1
-    kill -USR1 "$PROGRAM_PID"
+    kill -USR1 "$PID"
     wait_for_lines "$counts" 1
     sleep "$COUNT_SECONDS"
-    kill -USR1 "$PROGRAM_PID"
+    kill -USR1 "$PID"
     wait_for_lines "$counts" 2
-    stop_program
+    stop_programs
     read -r MEASURED_TICKS MEASURED_SWAPS < <(awk '
         { for (i = 1; i <= NF; i++) { split($i, kv, "="); v[NR, kv[1]] = kv[2] } }
         END { s = (v[2, "ns"] - v[1, "ns"]) / 1e9

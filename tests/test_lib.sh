@@ -1,54 +1,17 @@
 # shellcheck shell=bash
 # Shared by the test scripts that drive the real program (sourced): a work
-# folder, an Xvfb of the test's own, every started process stopped by PID on
-# exit, the program found by its window title (its invocation name),
-# screenshots, region colours and pixel counts.
+# folder, everything started stopped on exit, the first frame, region colours
+# and pixel counts. The program's window helpers are in tools/setup.sh.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
-PIDS=()
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
+PROGRAM_STDERR=$TMP/err
 cleanup() {
-    local pid
-    for pid in "${PIDS[@]}"; do kill -CONT "$pid" 2>/dev/null && kill "$pid" 2>/dev/null || true; done
-    for pid in "${PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    stop_programs
     stop_xvfb
     rm -rf "$TMP"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
-
-# start_program TITLE COMMAND...: runs COMMAND in the background, stderr to
-# $TMP/err, and waits up to 20 s for the window titled exactly TITLE. Sets PID and WIN.
-start_program() {
-    local title=$1 id
-    shift
-    "$@" 2>"$TMP/err" &
-    PID=$! WIN=""
-    PIDS+=("$PID")
-    for _ in $(seq 100); do
-        kill -0 "$PID" 2>/dev/null || fail "the program exited before showing a window: $(tail -n 5 "$TMP/err")"
-        for id in $(xdotool search --name "$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|/]/\\&/g')" 2>/dev/null); do
-            [ "$(xdotool getwindowname "$id" 2>/dev/null)" != "$title" ] || WIN=$id
-        done
-        [ -z "$WIN" ] || return 0
-        sleep 0.2
-    done
-    fail "no window titled '$title' within 20 s"
-}
-
-# send_keys keydown|keyup KEY...: key events straight to the window (without
-# a window manager xdotool warns about the focus; the events arrive anyway).
-send_keys() {
-    local action=$1 out
-    shift
-    out=$(xdotool "$action" --window "$WIN" "$@" 2>&1) || fail "xdotool $action $* failed: $out"
-}
-
-# shoot FILE: one frame of the window, the program paused meanwhile.
-shoot() {
-    kill -STOP "$PID"
-    import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot of the window failed"; }
-    kill -CONT "$PID"
-}
 
 # wait_for_frame FILE: polls for up to a minute until the window shows a
 # drawn frame (a blue corner), then keeps one a moment later, the camera settled.

@@ -8,9 +8,7 @@ RECORD_FPS=20              # frames per second of the GIF
 RECORD_TICKS=5             # program ticks (10 ms each) per GIF frame: its own speed
 RECORD_FRAMES=230          # frames recorded
 RECORD_WIDTH=480           # GIF width in pixels; the window is 640x480
-RECORD_PID=""              # the program being recorded
 RECORD_TMP=""
-RECORD_WINDOW=""
 
 # The scripted drive, one key event per row: the frame before which it is
 # sent, xdotool's event and the key. The squirrel starts at the origin facing
@@ -31,13 +29,9 @@ RECORD_DRIVE=(
     "175 keyup Up"        # stop (the blend back) and stand
 )
 
-# Stops the program by PID (continued first: a stopped process would keep
-# the signal pending), then the Xvfb; removes the frames.
+# Stops the program and the Xvfb; removes the frames.
 record_cleanup() {
-    if [ -n "$RECORD_PID" ]; then
-        kill -CONT "$RECORD_PID" 2>/dev/null && kill "$RECORD_PID" 2>/dev/null || true
-        wait "$RECORD_PID" 2>/dev/null || true
-    fi
+    stop_programs
     stop_xvfb
     [ -z "$RECORD_TMP" ] || rm -rf "$RECORD_TMP"
 }
@@ -46,12 +40,10 @@ record_cleanup() {
 # folder beside its textures; its window at 0,0, filling the 640x480 screen.
 # Leaves it stopped.
 start_recorded_program() {
-    (cd "$BUILD" && exec ./squirrel) &
-    RECORD_PID=$!
-    RECORD_WINDOW=$(timeout 10 xdotool search --sync --name '^\./squirrel$' | head -n 1) ||
-        fail "the program's window did not appear"
-    kill -STOP "$RECORD_PID"
-    xdotool windowmove "$RECORD_WINDOW" 0 0
+    cd "$BUILD"
+    start_program ./squirrel ./squirrel
+    kill -STOP "$PID"
+    xdotool windowmove "$WIN" 0 0
 }
 
 # send_due_keys FRAME: the drive's key events for that frame. They wait in
@@ -61,15 +53,14 @@ send_due_keys() {
     for row in "${RECORD_DRIVE[@]}"; do
         read -r at event key <<<"$row"
         [ "$at" -eq "$1" ] || continue
-        xdotool "$event" --window "$RECORD_WINDOW" "$key" 2>/dev/null ||
-            fail "xdotool could not send $event $key to the program's window"
+        send_keys "$event" "$key"
     done
 }
 
 # grab_frame FILE: lets the program draw RECORD_TICKS frames, one per tick,
 # and saves the screen.
 grab_frame() {
-    timeout 10 "$BUILD/frame_step" "$RECORD_WINDOW" "$RECORD_PID" "$RECORD_TICKS" ||
+    timeout 10 "$BUILD/frame_step" "$WIN" "$PID" "$RECORD_TICKS" ||
         fail "frame_step could not step the program (it drew nothing for 10 s, or stopped)"
     import -window root -depth 8 "$1" || fail "could not grab the screen"
 }

@@ -94,3 +94,51 @@ use_display() {
         fail "cannot open the X display '$DISPLAY' (unset DISPLAY to use a virtual one)"
     fi
 }
+
+# The program's window (needs SCREENSHOT_PACKAGES). STARTED_PIDS holds what
+# start_program started; stop_programs ends them.
+STARTED_PIDS=()
+
+# start_program TITLE COMMAND...: starts COMMAND, its stderr to
+# $PROGRAM_STDERR (the terminal by default), and waits up to 20 s for its
+# window, titled exactly TITLE (the program's invocation name). Sets PID and WIN.
+start_program() {
+    local title=$1 id
+    shift
+    "$@" 2>"${PROGRAM_STDERR:-/dev/stderr}" &
+    PID=$! WIN=""
+    STARTED_PIDS+=("$PID")
+    for _ in $(seq 100); do
+        kill -0 "$PID" 2>/dev/null ||
+            fail "$title exited before showing a window: $(tail -n 5 "${PROGRAM_STDERR:-/dev/null}")"
+        for id in $(xdotool search --name "$(printf '%s' "$title" | sed 's/[][\.*^$+?(){}|/]/\\&/g')" 2>/dev/null); do
+            [ "$(xdotool getwindowname "$id" 2>/dev/null)" != "$title" ] || WIN=$id
+        done
+        [ -z "$WIN" ] || return 0
+        sleep 0.2
+    done
+    fail "no window titled '$title' within 20 s"
+}
+
+# Continued first, in case one was paused.
+stop_programs() {
+    local pid
+    for pid in "${STARTED_PIDS[@]}"; do kill -CONT "$pid" 2>/dev/null && kill "$pid" 2>/dev/null || true; done
+    for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    STARTED_PIDS=()
+}
+
+# send_keys keydown|keyup KEY...: key events straight to the window (without
+# a window manager xdotool warns about the focus; the events arrive anyway).
+send_keys() {
+    local action=$1 out
+    shift
+    out=$(xdotool "$action" --window "$WIN" "$@" 2>&1) || fail "xdotool $action $* failed: $out"
+}
+
+# shoot FILE: one frame of the window, the program paused meanwhile.
+shoot() {
+    kill -STOP "$PID"
+    import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot of the window failed"; }
+    kill -CONT "$PID"
+}
