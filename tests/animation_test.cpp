@@ -2,7 +2,7 @@
 // scene globals with arrow keys held: step and turn, tail swing, bird flight
 // and wing phase, the trunk band and what an undone step keeps, camera
 // follow, the re-arm, and the pose cycles and blends at the values the
-// keyframes give.
+// keyframes give (the plain stand-run-stand sequence is joint_trace_test's).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -210,10 +210,6 @@ TEST_F(Tick, BirdFliesItsHeadingAtHeightEightAndSteersOnItsNewPosition)
         const bool wrap = i == 20 || i == 60;
         EXPECT_NEAR(flap, wrap ? -1.0 : i < 20 ? 0.05 * i : -1.0 + 0.05 * (i - 20), wrap ? 0.0 : 1e-5) << i;
     }
-    for (int i = 0; i < 3000; i++) {
-        tick();
-        ASSERT_LT(std::hypot(bpos[0], bpos[2]), 34.0) << "the bird did not keep to its circle";
-    }
 }
 
 TEST_F(Tick, StepEndingInTrunkBandIsUndoneWhileTurnTailPoseAndCameraGoOn)
@@ -266,43 +262,7 @@ TEST_F(Tick, CameraKeepsNineToTenUnitsAtItsOwnHeight)
     EXPECT_TRUE(position[0] == 0.0f && position[1] == 2.75f);
     position[0] = 1.5f, position[2] = 9.0f;   // 9.53 away: it stays
     ticks(2);
-    EXPECT_TRUE(position[0] == 1.5f && position[2] == 9.0f);
-    spos[0] = -6.0f, spos[2] = -12.0f;        // 24.6 away: pulled in along its bearing
-    tick();
-    const double dx = 7.5, dz = 21, scale = 10 / std::sqrt(dx * dx + 2.75 * 2.75 + dz * dz);
-    EXPECT_NEAR(position[0], -6 + dx * scale, 1e-5);
-    EXPECT_NEAR(position[2], -12 + dz * scale, 1e-5);
-    EXPECT_EQ(position[1], 2.75f);
-}
-
-// Standing at phase 0.02, ten ticks of blend into running, running from
-// phase 0.1, ten ticks of blend back, standing again from phase 0.1.
-TEST_F(Tick, PoseStandsRunsAndBlendsOverTenTicksEachWay)
-{
-    tick();
-    expectPose({{0, -30}, {1, -8.88}}, "first tick, standing at phase 0.02");
-    press(GLUT_KEY_UP);
-    tick();
-    EXPECT_EQ(action, 1);
-    expectPose({{0, -30}, {1, squirrel.part(1)}}, "capture: the standing pose, legs still");
-    tick();
-    EXPECT_NEAR(squirrel.part(3), 5.505, 1e-3) << "blend at 0.1, left shoulder from 0, 0 toward 86";
-    ticks(7);
-    EXPECT_EQ(action, 1);
-    tick();
-    EXPECT_EQ(action, 2) << "the tenth blend tick ends the blend";
-    EXPECT_NEAR(squirrel.part(3), 80.507, 1e-3);
-    tick();
-    EXPECT_NEAR(squirrel.part(3), 80.176, 1e-3) << "running resumes at phase 0.1";
-    ticks(4);
-    release(GLUT_KEY_UP);
-    tick();
-    EXPECT_EQ(action, 3);
-    ticks(9);
-    EXPECT_EQ(action, 0);
-    EXPECT_NEAR(squirrel.part(1), -8.5, 0.05) << "last blend tick, heading for the standing tip";
-    tick();
-    expectPose({{0, -30}, {1, 11.6}}, "standing resumes at phase 0.1");
+    EXPECT_TRUE(position[0] == 1.5f && position[1] == 2.75f && position[2] == 9.0f);
 }
 
 // Already starting on the first tick: nothing is captured, the blend runs
