@@ -113,6 +113,16 @@ TEST(Scenery, EveryBranchAndLeafOfATreeHasItsSizePlaceAngleTextureAndColour)
         }
     };
     branch(0, nullptr);
+    // The scenery's quadric gives texture coordinates: a leaf's vary over it.
+    std::vector<GLfloat> b(20000);
+    glFeedbackBuffer(static_cast<GLsizei>(b.size()), GL_3D_COLOR_TEXTURE, b.data());
+    glRenderMode(GL_FEEDBACK);
+    treeFractal(-1, 1.0f, 1.0f);
+    const GLint used = glRenderMode(GL_RENDER);
+    float lowS = 1, highS = 0;
+    for (GLint n = 0; n + 11 < used; n += b[n] == GL_POLYGON_TOKEN ? 2 : 11)   // a vertex: x y z, rgba, strq
+        lowS = std::min(lowS, b[n + 7]), highS = std::max(highS, b[n + 7]);
+    EXPECT_TRUE(used > 0 && highS - lowS > 0.5f) << "leaf texture coordinates s from " << lowS << " to " << highS;
     // A negative depth is a leaf of 0.85 times the length; a twig carries one.
     for (const auto& [depth, count, leafRadius] : {std::tuple{-2, 1u, 0.85 * 3.0}, {0, 2u, 0.85 * 0.9 * 3.0}, {1, 7u, 0.85 * 0.81 * 3.0}}) {
         const std::vector<Call> parts = recordDuring([depth = depth] { treeFractal(depth, 0.5f, 3.0f); });
@@ -202,6 +212,7 @@ namespace {
 
 const size_t imageBytes = 256 * 256 * 3;   // 196,608
 struct Case { const char* name; char leaves, bark; const char* messages; };   // file kinds as below
+int openFiles() { return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {})); }
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 // Bytes that change along rows and across them, different per seed, so
@@ -234,16 +245,18 @@ struct TextureLoading : testing::TestWithParam<Case> {
     }
     static void expectTexture(GLuint texture, char kind, unsigned seed, const char* what)
     {
-        GLint width = -1, filter = -1;
+        std::array<GLint, 4> got{};   // width, minifying filter, wrap s and t
         glBindTexture(GL_TEXTURE_2D, texture);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got[0]);
+        for (int k = 1; k < 4; k++)
+            glGetTexParameteriv(GL_TEXTURE_2D, std::array{GL_TEXTURE_MIN_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T}[k - 1], &got[k]);
         std::vector<unsigned char> image(imageBytes);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, image.data());
         if (kind == 'g' || kind == 'l')
-            EXPECT_TRUE(width == 256 && filter == GL_LINEAR && image == pattern(imageBytes, seed)) << what << ": not the file's image";
+            EXPECT_TRUE(got == (std::array<GLint, 4>{256, GL_LINEAR, GL_REPEAT, GL_REPEAT}) && image == pattern(imageBytes, seed))
+                << what << ": not the file's image, repeating, filtered linearly";
         else
-            EXPECT_EQ(width, 0) << what << " has an image";
+            EXPECT_EQ(got[0], 0) << what << " has an image";
     }
     char folder[32] = "/tmp/texture-loader-XXXXXX";
 };
@@ -259,9 +272,11 @@ TEST_P(TextureLoading, ReportsAndLoadsEachFileOnItsOwn)
     std::ostringstream messages;
     std::streambuf* original = std::cerr.rdbuf(messages.rdbuf());
     std::signal(SIGALRM, [](int) { _exit(write(STDERR_FILENO, "initObjects blocked\n", 20) > 0 ? 3 : 4); });
+    const int filesBefore = openFiles();
     alarm(10);
     initObjects();
     alarm(0);
+    EXPECT_EQ(openFiles(), filesBefore) << "a texture file was left open";
     std::cerr.rdbuf(original);
     EXPECT_EQ(messages.str(), c.messages);
     const GLuint lastLoaded = c.bark == 'g' || c.bark == 'l' ? texBark : c.leaves == 'g' || c.leaves == 'l' ? texLeaves : 0;
