@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the squirrel scene and runs it from the folder that holds its
 # texture files. Without a display it runs on a virtual X server for a few
-# seconds and saves a screenshot instead.
+# seconds and saves a screenshot instead. ./run.sh --web does the same for
+# the browser build (web/run.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/tools/setup.sh"
+[ "${1:-}" = --web ] && exec "$ROOT/web/run.sh"
 
 BUILD="$ROOT/build"
 PROGRAM_PID=""

@@ -6,6 +6,8 @@ RUN_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri
               xvfb xauth x11-utils xdotool imagemagick)
 # Extra packages for the test suite.
 TEST_PACKAGES=(libgtest-dev valgrind)
+# The browser build (web/build.sh) and running it headless (web/browser.js).
+WEB_PACKAGES=(emscripten g++ nodejs chromium)
 
 XVFB_PID=""
 
