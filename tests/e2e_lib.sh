@@ -1,6 +1,6 @@
 # shellcheck shell=bash
 # Helpers for the end-to-end tests: an Xvfb if there is no DISPLAY, the program
-# started until its first frame, pixel scans and the camera's projection.
+# started until its first frame, and pixel scans.
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 start_xvfb_if_needed
 
@@ -31,12 +31,4 @@ scan() {
             NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; p = n / 3 - 1
                 if ($3) { if (p % w < w / 2) L++; else R++; sx += p % w; sy += int(p / w) } }
             END { k = L + R; printf \"%d %d %d %d\\n\", L, R, k ? x0 + sx / k : -1, k ? y0 + sy / k : -1 }"
-}
-
-# at W H x y z: a WxH box centred on the world point as seen from the resting
-# camera: 2.75 high, 9 from the origin, level along -z, 60 degree fov, 640x480.
-at() {
-    awk -v w="$1" -v h="$2" -v x="$3" -v y="$4" -v z="$5" 'BEGIN { d = sqrt(81 - 2.75 ^ 2) - z
-        f = 240 * cos(3.141592653589793 / 6) / sin(3.141592653589793 / 6)
-        printf "%dx%d+%d+%d\n", w, h, 320 + f * x / d - w / 2 + .5, 240 - f * (y - 2.75) / d - h / 2 + .5 }'
 }

@@ -2,7 +2,7 @@
 # Shared by the test scripts that drive the real program (sourced): a work
 # folder, every started process killed by PID on exit, an Xvfb when needed,
 # the program under a title of its own so its window can be found (freeglut
-# sets no _NET_WM_PID), screenshots and colour checks.
+# sets no _NET_WM_PID), screenshots, colour checks and the camera's projection.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 PIDS=()
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
@@ -75,4 +75,12 @@ check() {
             fail "$2: region $1 of $(basename "$file") has mean colour (${means[$i]:-none}), expected $3"
         shift 3
     done
+}
+
+# at W H x y z: a WxH box centred on the world point as seen from the resting
+# camera: 2.75 high, 9 from the origin, level along -z, 60 degree fov, 640x480.
+at() {
+    awk -v w="$1" -v h="$2" -v x="$3" -v y="$4" -v z="$5" 'BEGIN { d = sqrt(81 - 2.75 ^ 2) - z
+        f = 240 * cos(3.141592653589793 / 6) / sin(3.141592653589793 / 6)
+        printf "%dx%d+%d+%d\n", w, h, 320 + f * x / d - w / 2 + .5, 240 - f * (y - 2.75) / d - h / 2 + .5 }'
 }

@@ -19,20 +19,15 @@ using Vertex = std::array<double, 10>;
 static std::vector<Vertex> emitted;
 static Vertex current;   // primitive, normal and texture coordinates in force
 
-// libGLU and the stand-ins alike draw through these; each notes what it gets
-// and passes it on to the real GL.
+// libGLU and the stand-ins alike draw through these, which note what they
+// get; glBegin and glEnd also reach the real GL, for Mesa's evaluator.
 #define REAL(name, ...) reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
 extern "C" {
 void glBegin(GLenum mode) { current[0] = mode, current[1]++, REAL(glBegin, mode); }
 void glEnd() { REAL(glEnd); }
-void glNormal3f(GLfloat x, GLfloat y, GLfloat z) { current[5] = x, current[6] = y, current[7] = z, REAL(glNormal3f, x, y, z); }
-void glTexCoord2f(GLfloat s, GLfloat t) { current[8] = s, current[9] = t, REAL(glTexCoord2f, s, t); }
-void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
-{
-    current[2] = x, current[3] = y, current[4] = z;
-    emitted.push_back(current);
-    REAL(glVertex3f, x, y, z);
-}
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z) { current[5] = x, current[6] = y, current[7] = z; }
+void glTexCoord2f(GLfloat s, GLfloat t) { current[8] = s, current[9] = t; }
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { current[2] = x, current[3] = y, current[4] = z, emitted.push_back(current); }
 }
 
 namespace {
@@ -73,21 +68,21 @@ double worst(const std::vector<Vertex>& a, const std::vector<Vertex>& b)
 
 TEST(WebCompat, QuadricsEmitWhatLibGLUEmits)
 {
-    // Shape s(phere): radius; c(ylinder): base, top, height; d(isk): inner, outer.
-    struct Case { const char* what; char shape; bool texture; double a, b, c; int slices, stacks; };
+    // Sizes of a s(phere): radius; c(ylinder): base, top, height; d(isk): inner, outer.
+    struct Case { const char* what; char shape; bool texture; int slices, stacks; std::vector<std::array<double, 3>> sizes; };
     const Case cases[] = {
-        {"squirrel haunch", 's', false, 0.5, 0, 0, 16, 16},
-        {"squirrel body", 'c', false, 0.5, 0.5, 1.0, 16, 2},
-        {"squirrel tail base", 'c', false, 0.1, 0.3, 0.7, 16, 2},
-        {"squirrel head top", 'd', false, 0.0, 0.5, 0, 16, 1},
-        {"leaf sphere", 's', true, 0.85 * 1.458, 0, 0, 5, 5},
-        {"trunk", 'c', true, 0.4, 0.36, 2.0, 5, 1},
-        {"sphere, two stacks", 's', false, 0.7, 0, 0, 7, 2},
-        {"sphere, two stacks, textured", 's', true, 0.7, 0, 0, 7, 2},
-        {"cone, textured", 'c', true, 1.0, 0.0, 2.0, 3, 3},
-        {"ring", 'd', false, 0.2, 0.5, 0, 4, 2},
-        {"ring, textured", 'd', true, 0.2, 0.5, 0, 9, 3},
-        {"disk, three loops, textured", 'd', true, 0.0, 0.6, 0, 3, 3},
+        {"squirrel spheres", 's', false, 16, 16, {{0.5}, {0.4}, {0.3}, {0.2}, {0.1}}},
+        {"squirrel cylinders", 'c', false, 16, 2, {{0.1, 0.1, 0.3}, {0.1, 0.1, 0.4}, {0.1, 0.3, 0.7},
+            {0.3, 0.4, 0.7}, {0.4, 0.4, 1.0}, {0.4, 0.3, 0.7}, {0.5, 0.5, 1.0}}},
+        {"squirrel head top", 'd', false, 16, 1, {{0.0, 0.5}}},
+        {"leaf sphere", 's', true, 5, 5, {{0.85 * 1.458}}},
+        {"branches", 'c', true, 5, 1, {{0.4, 0.36, 2.0}, {0.36, 0.324, 1.8}, {0.324, 0.2916, 1.62}}},
+        {"spheres of two stacks", 's', false, 7, 2, {{0.7}}},
+        {"spheres of two stacks, textured", 's', true, 7, 2, {{0.7}}},
+        {"cones and flares, textured", 'c', true, 3, 3, {{1.0, 0.0, 2.0}, {0.2, 0.9, 0.5}}},
+        {"rings", 'd', false, 4, 2, {{0.2, 0.5}}},
+        {"rings, textured", 'd', true, 9, 3, {{0.2, 0.5}}},
+        {"disks of three loops, textured", 'd', true, 3, 3, {{0.0, 0.6}}},
     };
     openWindow();
     static GLUquadric* const real[2] = {gluNewQuadric(), gluNewQuadric()};   // plain, textured
@@ -95,36 +90,37 @@ TEST(WebCompat, QuadricsEmitWhatLibGLUEmits)
     gluQuadricTexture(real[1], GL_TRUE);
     compatQuadricTexture(ours[1], GL_TRUE);
     for (const Case& c : cases) {
-        const auto draw = [&](bool libGLU) {
-            GLUquadric* q = libGLU ? real[c.texture] : ours[c.texture];
-            if (c.shape == 's')
-                (libGLU ? gluSphere : compatSphere)(q, c.a, c.slices, c.stacks);
-            else if (c.shape == 'c')
-                (libGLU ? gluCylinder : compatCylinder)(q, c.a, c.b, c.c, c.slices, c.stacks);
-            else
-                (libGLU ? gluDisk : compatDisk)(q, c.a, c.b, c.slices, c.stacks);
-        };
-        const std::vector<Vertex> want = record([&] { draw(true); }), got = record([&] { draw(false); });
-        EXPECT_FALSE(want.empty()) << c.what;
-        EXPECT_LE(worst(want, got), 1e-6) << c.what << ": " << want.size() << " vertices from libGLU, "
-                                          << got.size() << " from the stand-in";
+        for (const auto& [a, b, h] : c.sizes) {
+            const auto draw = [&](bool libGLU) {
+                GLUquadric* q = libGLU ? real[c.texture] : ours[c.texture];
+                if (c.shape == 's')
+                    (libGLU ? gluSphere : compatSphere)(q, a, c.slices, c.stacks);
+                else if (c.shape == 'c')
+                    (libGLU ? gluCylinder : compatCylinder)(q, a, b, h, c.slices, c.stacks);
+                else
+                    (libGLU ? gluDisk : compatDisk)(q, a, b, c.slices, c.stacks);
+            };
+            const std::vector<Vertex> want = record([&] { draw(true); }), got = record([&] { draw(false); });
+            EXPECT_FALSE(want.empty()) << c.what;
+            EXPECT_LE(worst(want, got), 1e-6) << c.what << " " << a << " " << b << " " << h << ": " << want.size()
+                                              << " vertices from libGLU, " << got.size() << " from the stand-in";
+        }
     }
 }
 
 TEST(WebCompat, EvaluatorGivesMesasPoints)
 {
-    std::vector<std::vector<GLfloat>> maps;   // u1, u2, v1, v2, then 4x4 points, u stride 3
-    for (float a : {0.0f, 0.5f, 1.0f}) {      // the bird's wing, flapped by a
+    // The bird's wing flapped by a, over its domain and over another one:
+    // u1, u2, v1, v2, then 4x4 points, u stride 3.
+    std::vector<std::vector<GLfloat>> maps;
+    for (float a : {0.0f, 0.5f, 1.0f}) {
         const float x[4] = {0, 0.33f, 0.66f, 1}, y[4] = {0, 0.5f * a + 0.1f, 0.2f * a, -0.5f * a};
         const float z[4] = {1, 0.66f, 0.33f, 0};
-        maps.push_back({0, 1, 0, 1});
+        maps.push_back(a < 1 ? std::vector<GLfloat>{0, 1, 0, 1} : std::vector<GLfloat>{-1, 2, 0.5f, 1.5f});
         for (int j = 0; j < 4; j++)
             for (int i = 0; i < 4; i++)
                 maps.back().insert(maps.back().end(), {x[j], y[j], j == 3 ? 0 : z[i]});
     }
-    maps.push_back({-1, 2, 0.5f, 1.5f});      // another domain, a saddle
-    for (int k = 0; k < 48; k++)
-        maps.back().push_back(std::sin(k * 1.7f));
     openWindow();
     for (const std::vector<GLfloat>& map : maps) {
         std::vector<std::pair<float, float>> at;   // the wing's grid, over the map's domain

@@ -117,7 +117,7 @@ async function openTab(browser) {
       console.log('console: ' + message.params.args.map((a) => a.value ?? a.description).join(' '));
     } else if (message.method === 'Runtime.exceptionThrown') {
       const details = message.params.exceptionDetails;
-      console.log('exception: ' + (details.exception?.description ?? details.text));
+      console.log('exception: ' + (details.exception?.description ?? details.exception?.value ?? details.text));
     }
   });
   const tab = (method, params) => browser.send(method, params, sessionId);
