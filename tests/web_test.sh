@@ -48,12 +48,13 @@ check_scene() {
 
 "$ROOT/web/build.sh"
 
-page start open wait=1000 shot="$TMP/first.png" keydown=ArrowUp wait=4000 shot="$TMP/up.png" keyup=ArrowUp
+page start open wait=1000 shot="$TMP/first.png" keydown=ArrowUp wait=1500 shot="$TMP/up.png" keyup=ArrowUp
 check_scene "$TMP/first.png"
 dark=$(convert "$TMP/first.png" -crop 640x200+0+0 -fx 'r + g + b < 0.04' -format '%[fx:round(mean * w * h)]' info:)
 [ "$dark" -ge 10 ] || fail "no black bird in the sky of the first frame ($dark dark pixels)"
 [ -z "$(program_lines start)" ] || fail "unexpected messages: $(program_lines start)"
-# Running forward with the camera behind, tree row 0 passes on the right.
+# Running forward (1.4 to 15 units at 10 to 100 ticks a second), the camera
+# behind, tree row 0 passes on the right.
 check "$TMP/up.png" "$BODY" "squirrel body still in the middle" "$FUR" \
     "$TRUNK" "ground where tree row 0 stood, after running forward" "$GROUND"
 
