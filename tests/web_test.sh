@@ -46,6 +46,7 @@ check_scene() {
         "$LEAF_BOX" "leaf sphere of tree row 0" "$LEAF"
 }
 
+ensure_packages "${WEB_PACKAGES[@]}" imagemagick
 "$ROOT/web/build.sh"
 
 page start open wait=1000 shot="$TMP/first.png" keydown=ArrowUp wait=1500 shot="$TMP/up.png" keyup=ArrowUp

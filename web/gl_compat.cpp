@@ -148,29 +148,30 @@ void compatTexCoord2f(GLfloat s, GLfloat t)
     current.texCoord[1] = t;
 }
 
-void batchedSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
+// Draws what `quadric` emits with one call.
+template <typename Quadric>
+void batched(Quadric quadric)
 {
     batching = true;
-    compatSphere(quadric, radius, slices, stacks);
+    quadric();
     batching = false;
     flush();
+}
+
+void batchedSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
+{
+    batched([&] { compatSphere(quadric, radius, slices, stacks); });
 }
 
 void batchedCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble height,
                      GLint slices, GLint stacks)
 {
-    batching = true;
-    compatCylinder(quadric, base, top, height, slices, stacks);
-    batching = false;
-    flush();
+    batched([&] { compatCylinder(quadric, base, top, height, slices, stacks); });
 }
 
 void batchedDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, GLint slices, GLint loops)
 {
-    batching = true;
-    compatDisk(quadric, inner, outer, slices, loops);
-    batching = false;
-    flush();
+    batched([&] { compatDisk(quadric, inner, outer, slices, loops); });
 }
 
 // The emulation takes ambient and diffuse only one at a time.
