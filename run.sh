@@ -2,9 +2,10 @@
 # Builds the squirrel scene and runs it from the folder that holds its
 # texture files. Without a display it runs on a virtual X server for a few
 # seconds and saves a screenshot instead. --record makes an animated GIF of
-# a scripted drive, --plot a picture of the joint angles over ticks.
+# a scripted drive, --plot a picture of the joint angles over ticks, --web
+# builds the browser version and serves it (web/run.sh).
 #
-# Usage: ./run.sh [--record [FILE.gif] | --plot [FILE.png]]
+# Usage: ./run.sh [--record [FILE.gif] | --plot [FILE.png] | --web]
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/tools/setup.sh"
@@ -45,5 +46,6 @@ case "${1:-}" in
     "") if [ -n "${DISPLAY:-}" ]; then run_program; else run_screenshot; fi ;;
     --record) record_gif "${2:-}" ;;
     --plot) plot_joints "${2:-}" ;;
-    *) echo "usage: $0 [--record [FILE.gif] | --plot [FILE.png]]" >&2; exit 2 ;;
+    --web) exec "$ROOT/web/run.sh" ;;
+    *) echo "usage: $0 [--record [FILE.gif] | --plot [FILE.png] | --web]" >&2; exit 2 ;;
 esac

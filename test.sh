@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the squirrel scene and runs the whole test suite through CTest: once
 # in the optimised build, once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. Uses a virtual X server when there is no display.
-# Exits non-zero when anything fails.
+# UndefinedBehaviorSanitizer; then the browser build in headless Chromium.
+# Uses a virtual X server when there is no display. Exits non-zero when
+# anything fails.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$ROOT/tools/setup.sh"
@@ -32,5 +33,8 @@ configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     ctest -j2 --output-on-failure
 ) || status=1
+
+echo "== Browser build (WebAssembly in headless Chromium)"
+"$ROOT/tests/web_test.sh" || status=1
 
 exit $status

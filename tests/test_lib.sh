@@ -1,7 +1,8 @@
 # shellcheck shell=bash
-# Shared by the test scripts that drive the real program (sourced): a work
-# folder, everything started stopped on exit, the first frame, region colours
-# and pixel counts. The program's window helpers are in tools/setup.sh.
+# Shared by the test scripts that drive the real program, on the desktop or in
+# the browser (sourced): a work folder, everything started stopped on exit,
+# the first frame, region colours and pixel counts, and where the frame shows
+# what. The program's window helpers are in tools/setup.sh.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
 PROGRAM_STDERR=$TMP/err
@@ -53,3 +54,25 @@ scan() {
                 if ($3) { if (p % w < w / 2) L++; else R++; sx += p % w; sy += int(p / w) } }
             END { k = L + R; printf \"%d %d %d %d\\n\", L, R, k ? x0 + sx / k : -1, k ? y0 + sy / k : -1 }"
 }
+
+# at W H x y z: a WxH box centred on the world point as seen from the resting
+# camera: 2.75 high, 9 from the origin, level along -z, 60 degree fov, 640x480.
+at() {
+    awk -v w="$1" -v h="$2" -v x="$3" -v y="$4" -v z="$5" 'BEGIN { d = sqrt(81 - 2.75 ^ 2) - z
+        f = 240 * cos(3.141592653589793 / 6) / sin(3.141592653589793 / 6)
+        printf "%dx%d+%d+%d\n", w, h, 320 + f * x / d - w / 2 + .5, 240 - f * (y - 2.75) / d - h / 2 + .5 }'
+}
+
+# The white light has no specular term, so lit surfaces keep their material's
+# ratios: fur (0.3, 0.1, 0), bark (0.4, 0.2, 0), leaves and ground (0, 0.4, 0).
+# The ground faces up, lit from (1, 1, 1): ambient 0.2 + 0.3, diffuse 1/sqrt(3).
+SKY='r <= 5 && g <= 5 && b >= 250'
+FUR='r >= 30 && b <= 5 && r >= 2.4 * g && r <= 3.6 * g'
+LEAF='r <= 5 && b <= 5 && g >= 15'
+G=$(awk 'BEGIN { print 255 * 0.4 * (0.5 + 1 / sqrt(3)) }')
+GROUND="r <= 5 && b <= 5 && g >= $G - 8 && g <= $G + 8"
+# Tree row 0 at (3, 0, 0): trunk 2 high, first branch 30 degrees toward +x
+# over 1.8, twig 60 degrees over 1.62 carrying a leaf sphere (radius 1.24).
+TRUNK=$(at 8 30 3 1 0)
+LEAF_BOX=$(awk 'BEGIN { print 3.9 + 0.81 * sqrt(3), 2.81 + 0.9 * sqrt(3) }' | { read -r x y; at 10 10 "$x" "$y" 0; })
+BODY=$(at 20 20 0 1.7 0.5)

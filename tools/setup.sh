@@ -13,6 +13,8 @@ BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)
 PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
+# The browser build (web/build.sh) and running it headless (web/browser.js).
+WEB_PACKAGES=(emscripten g++ nodejs chromium)
 
 XVFB_PID=""
 
