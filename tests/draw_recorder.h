@@ -1,8 +1,7 @@
-// Shared by the drawing tests: double-precision matrices for expected
-// transforms, and a recorder behind link-time wrappers of gluSphere,
-// gluCylinder and gluDisk that notes each call's sizes, tessellation,
-// quadric, modelview, front diffuse material and bound texture, then draws
-// it for real. It defines the wrappers: include it from one source a binary.
+// Shared by the drawing tests: matrices for expected transforms, and link-time
+// wrappers of gluSphere, gluCylinder and gluDisk that note each call's sizes,
+// tessellation, quadric, modelview, front diffuse material and bound texture,
+// then draw it. It defines the wrappers: include it from one source a binary.
 #ifndef TESTS_DRAW_RECORDER_H
 #define TESTS_DRAW_RECORDER_H
 
@@ -46,12 +45,7 @@ inline Vec apply(const Mat& m, const Vec& p)
     return {moved[12], moved[13], moved[14]};
 }
 
-inline Mat readMatrix(GLenum which)
-{
-    Mat m{};
-    glGetDoublev(which, m.data());
-    return m;
-}
+inline Mat readMatrix(GLenum which) { Mat m{}; glGetDoublev(which, m.data()); return m; }
 
 template <size_t N>
 void expectNear(const std::array<double, N>& got, const std::array<double, N>& want, double tol, const std::string& what)
@@ -99,9 +93,7 @@ template <class Draw>
 std::vector<Call> recordDuring(Draw draw)
 {
     calls.clear();
-    recording = true;
-    draw();
-    recording = false;
+    recording = true, draw(), recording = false;
     return calls;
 }
 

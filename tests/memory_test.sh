@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# Memory of the running program, with arrow keys held:
-#  1. its resident set, from 3 s to 15 s, grows by less than 16 KiB a
-#     second (least-squares slope of each second's highest reading);
-#  2. a short run under valgrind's memcheck shows no invalid read or write
-#     and no definitely lost block that our code allocated (valgrind.supp
-#     leaves out blocks the system libraries allocate and drop at exit).
-# Leaks too small for the slope are LeakSanitizer's, in the sanitizer build,
-# for which this test is skipped (exit 77).
+# Memory of the running program, with arrow keys held: its resident set from
+# 3 s to 15 s grows by less than 16 KiB a second; under valgrind's memcheck
+# no invalid read or write and no definitely lost block of our own
+# (valgrind.supp leaves out Mesa's). Smaller leaks of ours are LeakSanitizer's,
+# in the sanitizer build, for which this test is skipped (exit 77).
 # Usage: memory_test.sh PROGRAM   (run from the folder holding the textures)
 set -euo pipefail
 export LC_ALL=C
@@ -15,10 +12,9 @@ source "$here/test_lib.sh"
 program=$(realpath "$1")
 
 # Up and Down together cancel, so the squirrel runs on the spot while it
-# turns: everything animates and the geometry in view stays alike. (A
-# travelling squirrel grows the software rasteriser's buffers with what is in
-# view.) Freed blocks of 64 KiB or more go back to the system at once. A frame
-# in flight holds a few MiB, so each second counts with its highest reading.
+# turns: everything animates, the geometry in view stays alike. Freed blocks
+# of 64 KiB or more go back to the system at once. A frame in flight holds a
+# few MiB, so each second counts with its highest reading.
 rss_slope() {
     local name="squirrel-memory-$$" slope
     start_program "$name" env MALLOC_MMAP_THRESHOLD_=65536 MALLOC_TRIM_THRESHOLD_=65536 \
@@ -27,8 +23,7 @@ rss_slope() {
     sleep 3
     for i in $(seq 0 119); do
         [ "$i" -ne 60 ] || { send_keys keyup Left; send_keys keydown Right; }
-        awk -v t="$i" '/^VmRSS:/ { print int(t / 10), $2 }' "/proc/$PID/status" >>"$TMP/rss" ||
-            fail "the program exited: $(cat "$TMP/err")"
+        awk -v t="$i" '/^VmRSS:/ { print int(t / 10), $2 }' "/proc/$PID/status" >>"$TMP/rss" || fail "the program exited"
         sleep 0.1
     done
     slope=$(awk '{ if (!($1 in top) || $2 > top[$1]) top[$1] = $2 }
@@ -39,17 +34,15 @@ rss_slope() {
     kill "$PID"
 }
 
-# With Up and Left held, every frame shows the squirrel turned further: the
-# run goes on until four new pictures have shown (a slow machine under
-# valgrind draws a frame in a second or more). Killing its X connection then
-# makes Xlib's I/O error handler exit(1): a normal exit, after which valgrind
-# checks the heap.
+# Runs until four new pictures have shown (Up and Left held: each frame turns
+# the squirrel further), however slow valgrind makes the frames. Killing the
+# X connection then makes Xlib exit(1), after which valgrind checks the heap.
 memcheck_run() {
     local title="$TMP/squirrel-memcheck-$$" log="$TMP/memcheck.log" status=0 frames=0
     ln -s "$program" "$title"   # the window's title is the invocation name
-    start_program "$title" valgrind --tool=memcheck --leak-check=full --show-leak-kinds=definite \
-        --errors-for-leak-kinds=definite --error-exitcode=99 --num-callers=30 --keep-debuginfo=yes \
-        --suppressions="$here/valgrind.supp" --log-file="$log" "$title"
+    start_program "$title" valgrind --leak-check=full --show-leak-kinds=definite --errors-for-leak-kinds=definite \
+        --error-exitcode=99 --num-callers=30 --keep-debuginfo=yes --suppressions="$here/valgrind.supp" \
+        --log-file="$log" "$title"
     wait_for_frame "$TMP/last.png"
     send_keys keydown Up Left
     for _ in $(seq 300); do
@@ -61,8 +54,6 @@ memcheck_run() {
     done
     [ "$frames" -ge 4 ] || fail "under valgrind the program showed $frames new pictures in 90 s"
     xdotool windowkill "$WIN"
-    for _ in $(seq 600); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
-    ! kill -0 "$PID" 2>/dev/null || fail "the program did not end within 60 s of losing its X connection"
     wait "$PID" || status=$?
     grep -q 'ERROR SUMMARY' "$log" || fail "valgrind wrote no error summary: $(tail -n 20 "$log")"
     [ "$status" -ne 99 ] || fail "memcheck reported errors: $(grep 'ERROR SUMMARY' "$log")

@@ -76,3 +76,20 @@ GROUND="r <= 5 && b <= 5 && g >= $G - 8 && g <= $G + 8"
 TRUNK=$(at 8 30 3 1 0)
 LEAF_BOX=$(awk 'BEGIN { print 3.9 + 0.81 * sqrt(3), 2.81 + 0.9 * sqrt(3) }' | { read -r x y; at 10 10 "$x" "$y" 0; })
 BODY=$(at 20 20 0 1.7 0.5)
+# The back of the body (radius 0.5) at x = -0.3 and 0.3 has normals (-+0.6, 0,
+# 0.8): fur red 255 * 0.3 * (0.5 + n . (1, 1, 1) / sqrt(3)).
+read -r SHADE_LEFT SHADE_RIGHT < <(awk 'BEGIN { print 76.5 * (0.5 + 0.2 / sqrt(3)), 76.5 * (0.5 + 1.4 / sqrt(3)) }')
+
+# check_scene FILE [WxH+X+Y WHAT CONDITION]...: the start-up frame's sky,
+# ground, the lit squirrel in the middle and tree row 0 beside it, and the
+# regions given.
+check_scene() {
+    local file=$1
+    shift
+    check "$file" 30x20+10+10 "sky, top left" "$SKY" 30x20+600+10 "sky, top right" "$SKY" \
+        40x20+10+450 "ground, bottom left" "$GROUND" 40x20+590+450 "ground, bottom right" "$GROUND" \
+        "$BODY" "squirrel body in the middle" "$FUR" "$TRUNK" "trunk of tree row 0" 'r >= 20 && b <= 5 && r > g' \
+        "$LEAF_BOX" "leaf sphere of tree row 0" "$LEAF" \
+        "$(at 6 16 -0.3 1.7 0.5)" "body, turned from the light" "$FUR && r >= $SHADE_LEFT - 8 && r <= $SHADE_LEFT + 8" \
+        "$(at 6 16 0.3 1.7 0.5)" "body, facing the light" "$FUR && r >= $SHADE_RIGHT - 8 && r <= $SHADE_RIGHT + 8" "$@"
+}

@@ -8,10 +8,6 @@ set -euo pipefail
 source "$(dirname "$0")/test_lib.sh"
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
-# The back of the body (radius 0.5) at x = -0.3 and 0.3 has normals (-+0.6, 0,
-# 0.8): fur red 255 * 0.3 * (0.5 + n . (1, 1, 1) / sqrt(3)).
-read -r SHADE_LEFT SHADE_RIGHT < <(awk 'BEGIN { print 76.5 * (0.5 + 0.2 / sqrt(3)), 76.5 * (0.5 + 1.4 / sqrt(3)) }')
-
 # page NAME STEP...: web/browser.js runs the steps; its output (the page's
 # console) lands in $TMP/NAME.txt. An uncaught exception in the page fails.
 page() {
@@ -25,16 +21,6 @@ page() {
 
 # program_lines NAME: the program's messages in the page's console.
 program_lines() { grep '^console: Error' "$TMP/$1.txt" || true; }
-
-# check_scene FILE: sky, ground, the squirrel in the middle and tree row 0.
-check_scene() {
-    check "$1" 30x20+10+10 "sky, top left" "$SKY" 30x20+600+10 "sky, top right" "$SKY" \
-        40x20+10+450 "ground, bottom left" "$GROUND" 40x20+590+450 "ground, bottom right" "$GROUND" \
-        "$BODY" "squirrel body in the middle" "$FUR" "$TRUNK" "trunk of tree row 0" 'r >= 20 && b <= 5 && r > g' \
-        "$(at 6 16 -0.3 1.7 0.5)" "body, turned from the light" "$FUR && r >= $SHADE_LEFT - 8 && r <= $SHADE_LEFT + 8" \
-        "$(at 6 16 0.3 1.7 0.5)" "body, facing the light" "$FUR && r >= $SHADE_RIGHT - 8 && r <= $SHADE_RIGHT + 8" \
-        "$LEAF_BOX" "leaf sphere of tree row 0" "$LEAF"
-}
 
 ensure_packages "${WEB_PACKAGES[@]}" imagemagick
 "$ROOT/web/build.sh"

@@ -9,13 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "squirrel.h"
-
-extern Squirrel squirrel;
-extern int action;
-void special(int key, int x, int y);
-void specialUp(int key, int x, int y);
-void timer(int value);
+#include "scene.h"
 
 extern "C" void __wrap_glutPostRedisplay() {}
 extern "C" void __wrap_glutTimerFunc(unsigned int, void (*)(int), int) {}

@@ -1,7 +1,8 @@
-// The main unit's globals and callbacks as the tests see them (the program
-// itself has no header for them), and a real GLUT window to run them in.
-#ifndef TESTS_SCENE_H
-#define TESTS_SCENE_H
+// The main unit's globals and callbacks (the program itself has no header
+// for them), for the tools, benchmarks and tests linked with the program's
+// units, and a real GLUT window to run them in.
+#ifndef SCENE_H
+#define SCENE_H
 
 #include <GL/glut.h>
 
