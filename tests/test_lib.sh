@@ -1,8 +1,7 @@
 # shellcheck shell=bash
-# Shared by the test scripts that drive the real program, on the desktop or in
-# the browser (sourced): a work folder, everything started stopped on exit,
-# the first frame, region colours and pixel counts, and where the frame shows
-# what. The program's window helpers are in tools/setup.sh.
+# Shared by the scripts that test the real program on the desktop or in the
+# browser (sourced): a work folder, everything started stopped on exit, the
+# first frame, region colours and pixel counts, and where the frame shows what.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
 PROGRAM_STDERR=$TMP/err
@@ -19,7 +18,7 @@ trap 'exit 1' INT TERM HUP
 wait_for_frame() {
     for _ in $(seq 300); do
         if import -window "$WIN" "$1" 2>/dev/null &&
-            [ "$(scan "$1" 10x10+5+5 'r + g == 0 && b == 255' | cut -d' ' -f1,2)" = "50 50" ]; then
+            [ "$(count "$1" 10x10+5+5 'r + g == 0 && b == 255')" = 100 ]; then
             sleep 0.3
             shoot "$1"
             return 0
@@ -44,15 +43,10 @@ check() {
     done
 }
 
-# scan FILE WxH+X+Y CONDITION: how many of the region's pixels meeting CONDITION
-# lie in its left and right halves, and their mean column and row (-1 if none).
-scan() {
-    local x0=${2%+*}
+# count FILE WxH+X+Y CONDITION: how many of the region's pixels meet CONDITION.
+count() {
     convert "$1" -crop "$2" +repage -depth 8 -compress none ppm:- | tr -s ' \n' '\n' |
-        awk -v x0="${x0##*+}" -v y0="${2##*+}" "NR == 2 { w = \$1 } NR > 4 { c[n++ % 3] = \$1 }
-            NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; p = n / 3 - 1
-                if ($3) { if (p % w < w / 2) L++; else R++; sx += p % w; sy += int(p / w) } }
-            END { k = L + R; printf \"%d %d %d %d\\n\", L, R, k ? x0 + sx / k : -1, k ? y0 + sy / k : -1 }"
+        awk "NR > 4 { c[n++ % 3] = \$1 } NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; k += ($3) } END { print k + 0 }"
 }
 
 # at W H x y z: a WxH box centred on the world point as seen from the resting
