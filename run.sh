@@ -34,10 +34,9 @@ run_screenshot() {
     cd "$BUILD"
     start_xvfb
     start_program ./squirrel ./squirrel
-    # Half a second in, the bird is still in view above the squirrel.
-    sleep 0.6
-    shoot "$BUILD/screenshot.png"
-    sleep 2.4
+    # The first frames, while the bird is still in view above the squirrel.
+    wait_for_frame "$BUILD/screenshot.png"
+    sleep 2
     kill -0 "$PID" 2>/dev/null || fail "the program stopped early"
     echo "Screenshot: $BUILD/screenshot.png"
 }

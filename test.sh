@@ -18,7 +18,7 @@ status=0
 
 echo "== Release build"
 configure_build "$ROOT/build" -DBUILD_TESTING=ON
-(cd "$ROOT/build" && ctest -j2 --output-on-failure) || status=1
+(cd "$ROOT/build" && ctest -j2 --timeout 120 --output-on-failure) || status=1
 
 echo "== Sanitizer build (ASan + UBSan)"
 configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
@@ -31,7 +31,7 @@ configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
     export ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_string_checks=1
     export LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-    ctest -j2 --output-on-failure
+    ctest -j2 --timeout 120 --output-on-failure
 ) || status=1
 
 echo "== Browser build (WebAssembly in headless Chromium)"

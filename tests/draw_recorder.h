@@ -1,7 +1,6 @@
-// Shared by the drawing tests: matrices for expected transforms, and link-time
-// wrappers of gluSphere, gluCylinder and gluDisk that note each call's sizes,
-// tessellation, quadric, modelview, front diffuse material and bound texture,
-// then draw it. It defines the wrappers: include it from one source a binary.
+// Shared by the drawing tests: matrices, and link-time wrappers of GLU's
+// quadrics that note each call's sizes, tessellation, quadric, modelview,
+// material and texture, then draw it (include it from one source a binary).
 #ifndef TESTS_DRAW_RECORDER_H
 #define TESTS_DRAW_RECORDER_H
 

@@ -1,7 +1,6 @@
 // The scenery: every branch and leaf of a tree (size, tessellation, place,
-// angle, texture, colour), the bird's control net, the order and frames of
-// its wing evaluations and the surface they make, and the loading of the two
-// texture files with the messages each bad file gets.
+// angle, texture, colour), the bird's control net and the order and frames of
+// its wing evaluations, and the two texture files with what each bad one gets.
 #include "draw_recorder.h"
 
 #include <algorithm>
@@ -18,15 +17,14 @@
 namespace {
 
 struct Patch { GLenum mode; Mat m; std::vector<std::array<float, 2>> uv; };
-std::vector<Patch> patches;   // glBegin ... glEnd while recording, with glEvalCoord2f's (u, v)
+std::vector<Patch> patches;   // each glBegin with the (u, v) of the glEvalCoord2f calls after it
 
-Vec unit(const Vec& v)
-{
-    const double n = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    return {v[0] / n, v[1] / n, v[2] / n};
-}
 double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec axisOf(const Call& c) { return unit({c.m[8], c.m[9], c.m[10]}); }   // its local z in the world
+Vec axisOf(const Call& c)   // its local z in the world, of unit length
+{
+    const double n = std::hypot(c.m[8], c.m[9], c.m[10]);
+    return {c.m[8] / n, c.m[9] / n, c.m[10] / n};
+}
 
 // v turned by `deg` degrees about the unit axis k, counter-clockwise seen from its tip.
 Vec turned(const Vec& v, const Vec& k, double deg)
@@ -36,36 +34,20 @@ Vec turned(const Vec& v, const Vec& k, double deg)
             v[2] * c + (k[0] * v[1] - k[1] * v[0]) * s + k[2] * d};
 }
 
-GLint boundTexture()
-{
-    GLint name = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-    return name;
-}
+GLint boundTexture() { GLint name = -1; glGetIntegerv(GL_TEXTURE_BINDING_2D, &name); return name; }
 
 }  // namespace
 
 extern "C" {
 void __real_glBegin(GLenum mode);
 void __real_glEvalCoord2f(GLfloat u, GLfloat v);
-void __wrap_glBegin(GLenum mode)
-{
-    if (recording)
-        patches.push_back({mode, readMatrix(GL_MODELVIEW_MATRIX), {}});
-    __real_glBegin(mode);
-}
-void __wrap_glEvalCoord2f(GLfloat u, GLfloat v)
-{
-    if (recording && !patches.empty())
-        patches.back().uv.push_back({u, v});
-    __real_glEvalCoord2f(u, v);
-}
+void __wrap_glBegin(GLenum mode) { patches.push_back({mode, readMatrix(GL_MODELVIEW_MATRIX), {}}), __real_glBegin(mode); }
+void __wrap_glEvalCoord2f(GLfloat u, GLfloat v) { patches.back().uv.push_back({u, v}), __real_glEvalCoord2f(u, v); }
 }
 
-// Depth first: the trunk, each of its three branches with their three twigs,
-// each twig with one leaf. Level k is 0.9^k as long and as thick as the
-// trunk and tapers to 0.9 of its base; a child starts at its parent's top,
-// 30 degrees off its axis, the next sibling 120 degrees further round it.
+// Depth first: trunk, three branches of three twigs, each twig with one leaf.
+// Level k is 0.9^k as long and thick as the trunk, tapering to 0.9; a child
+// starts at its parent's top, 30 degrees off its axis, siblings 120 apart.
 TEST(Scenery, EveryBranchAndLeafOfATreeHasItsSizePlaceAngleTextureAndColour)
 {
     openWindow();
@@ -86,17 +68,17 @@ TEST(Scenery, EveryBranchAndLeafOfATreeHasItsSizePlaceAngleTextureAndColour)
         const std::string what = "primitive " + std::to_string(next) + " (level " + std::to_string(level) + ")";
         const Call& c = drawn[next++];
         const double base = 0.4 * std::pow(0.9, level), length = 2.0 * std::pow(0.9, level);
-        EXPECT_TRUE(c.kind == Kind::Cylinder && c.grid == (std::array<int, 2>{5, 1})) << what << ": not a 5 x 1 cylinder";
+        EXPECT_TRUE(c.kind == Kind::Cylinder && c.grid == (std::array<int, 2>{5, 1}) && c.quadric == gluq &&
+                    c.texture == static_cast<GLint>(texBark) && c.diffuse == barkColour) << what << ": not a 5 x 1 bark cylinder";
         expectNear(c.args, {base, 0.9 * base, length}, 1e-6, what);
-        EXPECT_TRUE(c.quadric == gluq && c.texture == static_cast<GLint>(texBark) && c.diffuse == barkColour) << what;
         expectNear(c.at(), parent ? parent->end() : Vec{3, 0, 0}, 1e-5, what + ", base");
         const double tilt = parent ? dot(axisOf(c), axisOf(*parent)) : axisOf(c)[1];
         EXPECT_NEAR(tilt, parent ? std::cos(rad(30)) : 1.0, 1e-6) << what << ": 30 degrees off its parent, the trunk upright";
         if (level == 2) {
             const Call& leaf = drawn[next++];
-            EXPECT_TRUE(leaf.kind == Kind::Sphere && leaf.grid == (std::array<int, 2>{5, 5})) << what << ": not one 5 x 5 leaf";
+            EXPECT_TRUE(leaf.kind == Kind::Sphere && leaf.grid == (std::array<int, 2>{5, 5}) && leaf.quadric == gluq &&
+                        leaf.texture == static_cast<GLint>(texLeaves) && leaf.diffuse == leafColour) << what << ": not one 5 x 5 leaf";
             EXPECT_NEAR(leaf.args[0], 0.85 * 0.9 * length, 1e-6) << what;
-            EXPECT_TRUE(leaf.quadric == gluq && leaf.texture == static_cast<GLint>(texLeaves) && leaf.diffuse == leafColour) << what;
             expectNear(leaf.at(), c.end(), 1e-5, what + ", leaf at the twig's top");
             return;
         }
@@ -123,19 +105,12 @@ TEST(Scenery, EveryBranchAndLeafOfATreeHasItsSizePlaceAngleTextureAndColour)
     for (GLint n = 0; n + 11 < used; n += b[n] == GL_POLYGON_TOKEN ? 2 : 11)   // a vertex: x y z, rgba, strq
         lowS = std::min(lowS, b[n + 7]), highS = std::max(highS, b[n + 7]);
     EXPECT_TRUE(used > 0 && highS - lowS > 0.5f) << "leaf texture coordinates s from " << lowS << " to " << highS;
-    // A negative depth is a leaf of 0.85 times the length; a twig carries one.
-    for (const auto& [depth, count, leafRadius] : {std::tuple{-2, 1u, 0.85 * 3.0}, {0, 2u, 0.85 * 0.9 * 3.0}, {1, 7u, 0.85 * 0.81 * 3.0}}) {
-        const std::vector<Call> parts = recordDuring([depth = depth] { treeFractal(depth, 0.5f, 3.0f); });
-        EXPECT_TRUE(parts.size() == count && parts.back().kind == Kind::Sphere) << "depth " << depth;
-        EXPECT_NEAR(parts.back().args[0], leafRadius, 1e-5) << "depth " << depth;
-    }
 }
 
 namespace {
 
-// The net loaded for flap a against the table of control points (i across the
-// chord, j root to tip). GL returns them in an order of its own, found by
-// loading a net of known values afterwards.
+// The net loaded for flap a against the table (i across the chord, j root to
+// tip), in GL's own order, found by loading a net of known values after it.
 void expectNet(double a)
 {
     GLfloat got[48], probe[48], order[48];
@@ -154,9 +129,8 @@ void expectNet(double a)
 
 }  // namespace
 
-// Each wing is one GL_QUADS of 5 x 5 quads, v outer and u inner, each quad's
-// corners in turn, over the net the flap makes; the second wing in the
-// caller's frame mirrored across x = 0.
+// Each wing is one GL_QUADS of 5 x 5 quads, v outer and u inner, corners in
+// turn, over the flap's net; the second in the caller's frame mirrored in x.
 TEST(Scenery, WingsAreTwentyFiveQuadsEachOverTheFlapsNetTheSecondMirrored)
 {
     std::vector<std::array<float, 2>> grid;
@@ -210,9 +184,8 @@ std::vector<unsigned char> pattern(size_t length, unsigned seed)
     return bytes;
 }
 
-// Kind g: a good file, l: 5000 bytes longer, s: one byte short, m: missing,
-// d: a directory, f: a FIFO. A loaded texture holds the file's first bytes,
-// with a linear minifying filter (the default one needs mipmaps).
+// Kinds g: good, l: 5000 bytes longer, s: a byte short, m: missing, d: a directory,
+// f: a FIFO. A loaded texture holds the file's first bytes, filtered linearly.
 struct TextureLoading : testing::TestWithParam<Case> {
     void SetUp() override
     {

@@ -1,7 +1,6 @@
-// Application shell: the real `main` start-up (window, GL state, callback
-// registrations, with GLUT's own calls wrapped to note them and its main
-// loop returning at once), `reshape`, and what `display` draws where:
-// camera, light, trees, bird and squirrel. (The arrow keys are animation_test's.)
+// Application shell: the real `main` (GLUT's calls noted, its main loop
+// returning at once), `reshape`, and what `display` draws where: camera,
+// light, trees, bird, squirrel. (The arrow keys are animation_test's.)
 #include "draw_recorder.h"
 
 int squirrelProgramMain(int argc, char** argv);
@@ -74,9 +73,8 @@ TEST(Startup, MainOpensTheWindowRunsInitThenRegistersTheCallbacksInOrder)
         EXPECT_TRUE(glIsEnabled(cap) && shading == GL_SMOOTH) << "capability " << cap << " or smooth shading";
 }
 
-// The viewport, and gluPerspective on a fresh projection matrix with a
-// 60 degree field, the aspect w / h in double, the float 0.01 widened and
-// 100; the model-view matrix current afterwards. Only the height is guarded.
+// The viewport, and gluPerspective(60, w / h in double, the float 0.01 widened,
+// 100) on a fresh projection; the model-view current after. Only h is guarded.
 TEST(Reshape, SetsViewportAndSixtyDegreePerspectiveGuardingOnlyTheHeight)
 {
     openWindow();
@@ -90,70 +88,59 @@ TEST(Reshape, SetsViewportAndSixtyDegreePerspectiveGuardingOnlyTheHeight)
         glGetIntegerv(GL_MATRIX_MODE, &got[4]);
         EXPECT_EQ(got, (std::array<GLint, 5>{0, 0, w, vh, GL_MODELVIEW})) << w << "x" << h;
         ASSERT_EQ(perspectives.size(), 1u) << w << "x" << h;
-        EXPECT_EQ(perspectives[0].args, (std::array<double, 4>{60, double(w) / vh, double(0.01f), 100})) << w << "x" << h;
-        EXPECT_EQ(perspectives[0].m, translation({0, 0, 0})) << w << "x" << h << ": not on a fresh projection matrix";
+        EXPECT_TRUE(perspectives[0].args == (std::array<double, 4>{60, double(w) / vh, double(0.01f), 100}) &&
+                    perspectives[0].m == translation({0, 0, 0})) << w << "x" << h << ": not these on a fresh projection matrix";
     }
 }
 
-// Frame 1 shows the start-up scene; frame 2 a moved one, with the squirrel
-// raised (the camera must still look level) and a negative wing phase. Each
-// frame is handed a modelview it must replace, and restore.
-TEST(Display, FramesLookLevelAtTheSquirrelAndDrawTheWholeScenePlacedAndTurned)
+// A frame of a moved scene, with the squirrel raised (the camera must still
+// look level) and a negative wing phase (the start-up frame is end_to_end's),
+// handed a modelview that display must replace, and restore.
+TEST(Display, FrameLooksLevelAtTheSquirrelAndDrawsTheWholeScenePlacedAndTurned)
 {
-    const struct { Vec eye, target, at, turn, bird; double heading, flap; } frames[] = {
-        {{0, 2.75, 5}, {0, 2.75, 0}, {0, 0, 0}, {0, 0, 0}, {0, 8, 0}, 0, 0},
-        {{1, 2.75, 6}, {2, 2.75, -3}, {2, 1.5, -3}, {10, 30, -20}, {3, 8, -4}, 40, 0.5}};
+    const Vec eye{1, 2.75, 6}, target{2, 2.75, -3}, at{2, 1.5, -3}, turn{10, 30, -20}, birdAt{3, 8, -4};
     const double treeTable[11][2] = {{3, 0}, {10, 2}, {34, 6}, {32, 1}, {9, 30}, {3, 20},
                                      {2, 10}, {30, 24}, {15, 15}, {12, 10}, {18, 26}};
     openWindow();
-    for (const auto& want : frames) {
-        const std::string what = "frame " + std::to_string(&want - frames + 1);
-        if (&want != frames) {
-            position[0] = 1.0f, position[2] = 6.0f, spos[0] = 2.0f, spos[1] = 1.5f, spos[2] = -3.0f;
-            srot[0] = 10.0f, srot[1] = 30.0f, srot[2] = -20.0f, bpos[0] = 3.0f, bpos[2] = -4.0f, brot = 40.0f, flap = -0.5f;
-        }
-        treesDrawn.clear(), birdsDrawn.clear();
-        glPushMatrix();
-        glRotatef(25.0f, 1.0f, 1.0f, 0.0f);
-        const Mat before = readMatrix(GL_MODELVIEW_MATRIX);
-        const std::vector<Call> frame = recordDuring(display);
-        expectStackAsFound(2, before, what);
-        glPopMatrix();
+    position[0] = 1.0f, position[2] = 6.0f, spos[0] = 2.0f, spos[1] = 1.5f, spos[2] = -3.0f;
+    srot[0] = 10.0f, srot[1] = 30.0f, srot[2] = -20.0f, bpos[0] = 3.0f, bpos[2] = -4.0f, brot = 40.0f, flap = -0.5f;
+    glPushMatrix();
+    glRotatef(25.0f, 1.0f, 1.0f, 0.0f);
+    const Mat before = readMatrix(GL_MODELVIEW_MATRIX);
+    const std::vector<Call> frame = recordDuring(display);
+    expectStackAsFound(2, before, "after display");
+    glPopMatrix();
 
-        // The camera, read where the first tree is drawn: the eye goes to the
-        // origin, the target straight ahead on -z, the point above the eye up.
-        ASSERT_TRUE(treesDrawn.size() == 11 && birdsDrawn.size() == 1) << what;
-        const Mat view = treesDrawn[0].m;
-        const double distance = std::hypot(want.target[0] - want.eye[0], want.target[2] - want.eye[2]);
-        expectNear(apply(view, want.eye), Vec{0, 0, 0}, 1e-4, what + ", eye");
-        expectNear(apply(view, want.target), {0, 0, -distance}, 1e-4, what + ", target");
-        expectNear(apply(view, {want.eye[0], want.eye[1] + 1, want.eye[2]}), {0, 1, 0}, 1e-4, what + ", up");
-        for (int i = 0; i < 11; i++) {
-            EXPECT_EQ(treesDrawn[i].args, (Vec{treeTable[i][0], treeTable[i][1], 0})) << what << ", tree " << i;
-            expectNear(treesDrawn[i].m, view, 1e-6, what + ", tree " + std::to_string(i));
-        }
-        // The light is directional from (1, 1, 1) in the world: only the view's turn applies.
-        Mat turn = view;
-        turn[12] = turn[13] = turn[14] = 0;
-        GLfloat light[4] = {};
-        glGetLightfv(GL_LIGHT0, GL_POSITION, light);
-        expectNear(Vec{light[0], light[1], light[2]}, apply(turn, {10, 10, 10}), 1e-4, what + ", light");
-        EXPECT_EQ(light[3], 0.0f) << what;
-        EXPECT_EQ(birdsDrawn[0].args[0], want.flap) << what << ": the bird gets the absolute flap";
-        expectNear(birdsDrawn[0].m, view * translation(want.bird) * rotation(want.heading, 1), 1e-5, what + ", bird");
-        // 11 trees of 22 primitives with the scenery's quadric; the squirrel's
-        // 36 with its own, untextured, the haunch first, 1.2 up its model
-        // frame (turned -90 about x).
-        std::vector<Call> squirrelParts;
-        for (const Call& c : frame)
-            if (c.quadric != gluq)
-                squirrelParts.push_back(c);
-        EXPECT_EQ(frame.size() - squirrelParts.size(), 11u * 22) << what;
-        ASSERT_EQ(squirrelParts.size(), 36u) << what;
-        for (const Call& c : squirrelParts)
-            EXPECT_EQ(c.texture, 0) << what << ": a squirrel primitive is textured";
-        const Mat turned = rotation(want.turn[0], 0) * rotation(want.turn[1], 1) * rotation(want.turn[2], 2);
-        expectNear(squirrelParts[0].m, view * translation(want.at) * turned * rotation(-90, 0) * translation({0, 0, 1.2}),
-                   1e-5, what + ", haunch");
+    // The camera, read where the first tree is drawn: the eye goes to the
+    // origin, the target straight ahead on -z, the point above the eye up.
+    ASSERT_TRUE(treesDrawn.size() == 11 && birdsDrawn.size() == 1);
+    const Mat view = treesDrawn[0].m;
+    expectNear(apply(view, eye), Vec{0, 0, 0}, 1e-4, "eye");
+    expectNear(apply(view, target), {0, 0, -std::hypot(target[0] - eye[0], target[2] - eye[2])}, 1e-4, "target");
+    expectNear(apply(view, {eye[0], eye[1] + 1, eye[2]}), {0, 1, 0}, 1e-4, "up");
+    for (int i = 0; i < 11; i++) {
+        EXPECT_EQ(treesDrawn[i].args, (Vec{treeTable[i][0], treeTable[i][1], 0})) << "tree " << i;
+        expectNear(treesDrawn[i].m, view, 1e-6, "tree " + std::to_string(i));
     }
+    // The light is directional from (1, 1, 1) in the world: only the view's turn applies.
+    Mat viewTurn = view;
+    viewTurn[12] = viewTurn[13] = viewTurn[14] = 0;
+    GLfloat light[4] = {};
+    glGetLightfv(GL_LIGHT0, GL_POSITION, light);
+    expectNear(Vec{light[0], light[1], light[2]}, apply(viewTurn, {10, 10, 10}), 1e-4, "light");
+    EXPECT_EQ(light[3], 0.0f);
+    EXPECT_EQ(birdsDrawn[0].args[0], 0.5) << "the bird gets the absolute flap";
+    expectNear(birdsDrawn[0].m, view * translation(birdAt) * rotation(40, 1), 1e-5, "bird");
+    // 11 trees of 22 primitives on the scenery's quadric; the squirrel's 36 on its
+    // own, untextured, the haunch first, 1.2 up its model frame (turned -90 about x).
+    std::vector<Call> squirrelParts;
+    for (const Call& c : frame)
+        if (c.quadric != gluq)
+            squirrelParts.push_back(c);
+    EXPECT_EQ(frame.size() - squirrelParts.size(), 11u * 22);
+    ASSERT_EQ(squirrelParts.size(), 36u);
+    for (const Call& c : squirrelParts)
+        EXPECT_EQ(c.texture, 0) << "a squirrel primitive is textured";
+    const Mat turned = rotation(turn[0], 0) * rotation(turn[1], 1) * rotation(turn[2], 2);
+    expectNear(squirrelParts[0].m, view * translation(at) * turned * rotation(-90, 0) * translation({0, 0, 1.2}), 1e-5, "haunch");
 }

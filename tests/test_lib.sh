@@ -1,7 +1,6 @@
 # shellcheck shell=bash
-# Shared by the scripts that test the real program on the desktop or in the
-# browser (sourced): a work folder, everything started stopped on exit, the
-# first frame, region colours and pixel counts, and where the frame shows what.
+# Shared by the scripts that test the program on the desktop or in the browser
+# (sourced): a work folder, cleanup, region colours, where the frame shows what.
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
 PROGRAM_STDERR=$TMP/err
@@ -12,21 +11,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
-
-# wait_for_frame FILE: polls for up to a minute until the window shows a
-# drawn frame (a blue corner), then keeps one a moment later, the camera settled.
-wait_for_frame() {
-    for _ in $(seq 300); do
-        if import -window "$WIN" "$1" 2>/dev/null &&
-            [ "$(count "$1" 10x10+5+5 'r + g == 0 && b == 255')" = 100 ]; then
-            sleep 0.3
-            shoot "$1"
-            return 0
-        fi
-        sleep 0.2
-    done
-    fail "the window never showed a frame with the blue background"
-}
 
 # check FILE [WxH+X+Y WHAT CONDITION]...: each region's mean colour (r, g, b
 # in 0..255) meets its CONDITION, an awk expression.
@@ -41,12 +25,6 @@ check() {
             fail "$2: region $1 of $(basename "$file") has mean colour (${means[$i]:-none}), expected $3"
         shift 3
     done
-}
-
-# count FILE WxH+X+Y CONDITION: how many of the region's pixels meet CONDITION.
-count() {
-    convert "$1" -crop "$2" +repage -depth 8 -compress none ppm:- | tr -s ' \n' '\n' |
-        awk "NR > 4 { c[n++ % 3] = \$1 } NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; k += ($3) } END { print k + 0 }"
 }
 
 # at W H x y z: a WxH box centred on the world point as seen from the resting
@@ -74,9 +52,8 @@ BODY=$(at 20 20 0 1.7 0.5)
 # 0.8): fur red 255 * 0.3 * (0.5 + n . (1, 1, 1) / sqrt(3)).
 read -r SHADE_LEFT SHADE_RIGHT < <(awk 'BEGIN { print 76.5 * (0.5 + 0.2 / sqrt(3)), 76.5 * (0.5 + 1.4 / sqrt(3)) }')
 
-# check_scene FILE [WxH+X+Y WHAT CONDITION]...: the start-up frame's sky,
-# ground, the lit squirrel in the middle and tree row 0 beside it, and the
-# regions given.
+# check_scene FILE [WxH+X+Y WHAT CONDITION]...: the start-up frame's sky, ground,
+# lit squirrel in the middle and tree row 0 beside it, and the regions given.
 check_scene() {
     local file=$1
     shift

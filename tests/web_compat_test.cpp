@@ -1,7 +1,6 @@
 // The browser build's stand-ins for GLU's quadrics and GL's evaluator
-// (web/glu_compat), built natively and held against what they replace:
-// Debian's libGLU vertex for vertex, and Mesa's evaluator read back through
-// GL feedback.
+// (web/glu_compat), built natively against Debian's libGLU, vertex for
+// vertex, and Mesa's evaluator, read back through GL feedback.
 #include <GL/glut.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -16,8 +15,8 @@ using Vertex = std::array<double, 10>;   // primitive type and number, position,
 static std::vector<Vertex> emitted;
 static Vertex current;                    // primitive, normal and texture coordinates in force
 
-// libGLU and the stand-ins alike draw through these, which note what they
-// get; glBegin and glEnd also reach the real GL, for Mesa's evaluator.
+// libGLU and the stand-ins draw through these, which note what they get (glBegin
+// and glEnd reach the real GL too, for Mesa's evaluator).
 #define REAL(name, ...) reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name))(__VA_ARGS__)
 extern "C" {
 void glBegin(GLenum mode) { current[0] = mode, current[1]++, REAL(glBegin, mode); }
@@ -74,12 +73,9 @@ TEST(WebCompat, QuadricsEmitWhatLibGLUEmits)
         {"squirrel head top", 'd', false, 16, 1, {{0.0, 0.5}}},
         {"leaf sphere", 's', true, 5, 5, {{0.85 * 1.458}}},
         {"branches", 'c', true, 5, 1, {{0.4, 0.36, 2.0}, {0.36, 0.324, 1.8}, {0.324, 0.2916, 1.62}}},
-        {"spheres of two stacks", 's', false, 7, 2, {{0.7}}},
-        {"spheres of two stacks, textured", 's', true, 7, 2, {{0.7}}},
-        {"cones and flares, textured", 'c', true, 3, 3, {{1.0, 0.0, 2.0}, {0.2, 0.9, 0.5}}},
-        {"rings", 'd', false, 4, 2, {{0.2, 0.5}}},
-        {"rings, textured", 'd', true, 9, 3, {{0.2, 0.5}}},
-        {"disks of three loops, textured", 'd', true, 3, 3, {{0.0, 0.6}}},
+        {"spheres of two stacks", 's', false, 7, 2, {{0.7}}}, {"spheres of two stacks, textured", 's', true, 7, 2, {{0.7}}},
+        {"cones and flares, textured", 'c', true, 3, 3, {{1.0, 0.0, 2.0}, {0.2, 0.9, 0.5}}}, {"rings", 'd', false, 4, 2, {{0.2, 0.5}}},
+        {"rings, textured", 'd', true, 9, 3, {{0.2, 0.5}}}, {"disks of three loops, textured", 'd', true, 3, 3, {{0.0, 0.6}}},
     };
     static GLUquadric* const real[2] = {gluNewQuadric(), gluNewQuadric()};   // plain, textured
     static GLUquadric* const ours[2] = {compatNewQuadric(), compatNewQuadric()};
@@ -102,9 +98,8 @@ TEST(WebCompat, QuadricsEmitWhatLibGLUEmits)
         }
 }
 
-// The bird's wing flapped by a over its domain, and over another one: u1,
-// u2, v1, v2, then 4x4 points, u stride 3. Mesa's points come back as window
-// coordinates of the scene halved in a 2x2 viewport: x = 2 (xw - 1), z = 4 zw - 2.
+// The wing's map (u1, u2, v1, v2, then 4x4 points) for flap a, on its domain and
+// another; Mesa's points come back halved in a 2x2 viewport: x = 2 (xw - 1), z = 4 zw - 2.
 TEST(WebCompat, EvaluatorGivesMesasPoints)
 {
     for (float a : {0.0f, 0.5f, 1.0f}) {

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The browser build in headless Chromium (web/build.sh, web/browser.js): the
-# first frame shows sky, ground, squirrel, tree row 0 and the bird where the
-# desktop program draws them; holding Up moves the scene; without leaves.rgb
-# the page reports it as the desktop program does and goes on drawing. Builds
-# build-web/ first. Usage: tests/web_test.sh
+# The browser build (built first) in headless Chromium: the first frame shows
+# the scene and the bird where the desktop program draws them; holding Up
+# moves it; without leaves.rgb the page says so as the desktop program does
+# and goes on drawing. Usage: tests/web_test.sh
 set -euo pipefail
 source "$(dirname "$0")/test_lib.sh"
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

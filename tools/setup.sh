@@ -97,8 +97,8 @@ use_display() {
     fi
 }
 
-# The program's window (needs SCREENSHOT_PACKAGES). STARTED_PIDS holds what
-# start_program started; stop_programs ends them.
+# The program's window and its frames (needs SCREENSHOT_PACKAGES).
+# STARTED_PIDS holds what start_program started; stop_programs ends them.
 STARTED_PIDS=()
 
 # start_program TITLE COMMAND...: starts COMMAND, its stderr to
@@ -143,4 +143,25 @@ shoot() {
     kill -STOP "$PID"
     import -window "$WIN" "$1" || { kill -CONT "$PID"; fail "screenshot of the window failed"; }
     kill -CONT "$PID"
+}
+
+# count FILE WxH+X+Y CONDITION: how many of the region's pixels meet CONDITION.
+count() {
+    convert "$1" -crop "$2" +repage -depth 8 -compress none ppm:- | tr -s ' \n' '\n' |
+        awk "NR > 4 { c[n++ % 3] = \$1 } NR > 4 && n % 3 == 0 { r = c[0]; g = c[1]; b = c[2]; k += ($3) } END { print k + 0 }"
+}
+
+# wait_for_frame FILE: polls for up to a minute until the window shows a
+# drawn frame (a blue corner), then keeps one a moment later, the camera settled.
+wait_for_frame() {
+    for _ in $(seq 300); do
+        if import -window "$WIN" "$1" 2>/dev/null &&
+            [ "$(count "$1" 10x10+5+5 'r + g == 0 && b == 255')" = 100 ]; then
+            sleep 0.3
+            shoot "$1"
+            return 0
+        fi
+        sleep 0.2
+    done
+    fail "the window never showed a frame with the blue background"
 }
