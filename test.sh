@@ -16,11 +16,11 @@ use_display
 
 status=0
 
-echo "== Release build"
+echo "== Release build ($SECONDS s in)"
 configure_build "$ROOT/build" -DBUILD_TESTING=ON
 (cd "$ROOT/build" && ctest -j2 --timeout 120 --output-on-failure) || status=1
 
-echo "== Sanitizer build (ASan + UBSan)"
+echo "== Sanitizer build, ASan + UBSan ($SECONDS s in)"
 configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
 (
     cd "$ROOT/build-asan"
@@ -34,7 +34,8 @@ configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
     ctest -j2 --timeout 120 --output-on-failure
 ) || status=1
 
-echo "== Browser build (WebAssembly in headless Chromium)"
+echo "== Browser build, WebAssembly in headless Chromium ($SECONDS s in)"
 "$ROOT/tests/web_test.sh" || status=1
 
+echo "== $([ $status -eq 0 ] && echo passed || echo FAILED) in $SECONDS s"
 exit $status
