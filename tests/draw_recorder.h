@@ -38,11 +38,7 @@ inline Mat rotation(double deg, int axis)
     return m;
 }
 
-inline Vec apply(const Mat& m, const Vec& p)
-{
-    const Mat moved = m * translation(p);
-    return {moved[12], moved[13], moved[14]};
-}
+inline Vec apply(const Mat& m, const Vec& p) { const Mat moved = m * translation(p); return {moved[12], moved[13], moved[14]}; }
 
 inline Mat readMatrix(GLenum which) { Mat m{}; glGetDoublev(which, m.data()); return m; }
 
@@ -89,12 +85,7 @@ inline void record(Kind kind, GLUquadric* q, Vec args, std::array<int, 2> grid)
 }
 
 template <class Draw>
-std::vector<Call> recordDuring(Draw draw)
-{
-    calls.clear();
-    recording = true, draw(), recording = false;
-    return calls;
-}
+std::vector<Call> recordDuring(Draw draw) { calls.clear(), recording = true, draw(), recording = false; return calls; }
 
 extern "C" {
 void __real_gluSphere(GLUquadric* q, GLdouble r, GLint slices, GLint stacks);

@@ -20,11 +20,8 @@ struct Patch { GLenum mode; Mat m; std::vector<std::array<float, 2>> uv; };
 std::vector<Patch> patches;   // each glBegin with the (u, v) of the glEvalCoord2f calls after it
 
 double dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
-Vec axisOf(const Call& c)   // its local z in the world, of unit length
-{
-    const double n = std::hypot(c.m[8], c.m[9], c.m[10]);
-    return {c.m[8] / n, c.m[9] / n, c.m[10] / n};
-}
+// Its local z in the world, of unit length.
+Vec axisOf(const Call& c) { const double n = std::hypot(c.m[8], c.m[9], c.m[10]); return {c.m[8] / n, c.m[9] / n, c.m[10] / n}; }
 
 // v turned by `deg` degrees about the unit axis k, counter-clockwise seen from its tip.
 Vec turned(const Vec& v, const Vec& k, double deg)
