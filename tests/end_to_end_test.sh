@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests of the built program, each on an Xvfb of its own: a failed
-# quadric, the title and first frame, the Up key.
+# quadric, the title and first frame, the Up key and window sizes.
 # Usage: end_to_end_test.sh SCENARIO PROGRAM NULLQUAD_LIBRARY
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 SCENARIO PROGRAM NULLQUAD_LIBRARY" >&2; exit 2; }
@@ -42,8 +42,10 @@ scenario_startup_frame() {
 }
 
 # Held Up runs the squirrel off, the camera behind: within 10 s tree row 0
-# leaves its place while the squirrel stays in the middle; no GL error shows.
-scenario_up_key() {
+# leaves its place while the squirrel stays in the middle. Then the program
+# runs on at 1x1, and at 2048x1152 and back at 640x480 the view is about the
+# window's centre. (X refuses a size of 0: reshape's guard is shell_test's.)
+scenario_up_key_and_window_sizes() {
     launch -gldebug
     send_keys keydown Up
     for _ in $(seq 50); do
@@ -54,6 +56,12 @@ scenario_up_key() {
     done
     send_keys keyup Up
     check "$TMP/up.png" "$TRUNK" "ground where tree row 0 stood" "$GROUND"
+    for size in 1x1 2048x1152 640x480; do
+        xdotool windowsize --sync "$WIN" "${size%x*}" "${size#*x}" && sleep 1 && kill -0 "$PID" || fail "no program at $size"
+        [ "$size" = 1x1 ] || shoot "$TMP/$size.png"
+    done
+    check "$TMP/2048x1152.png" 30x30+1009+683 "2048x1152: squirrel at the new centre" "$FUR" 200x60+300+920 "ground" "$GROUND"
+    check "$TMP/640x480.png" "$BODY" "back at 640x480: squirrel in the middle" "$FUR"
     expect_stderr ""
 }
 

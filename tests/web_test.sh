@@ -7,8 +7,8 @@ set -euo pipefail
 source "$(dirname "$0")/test_lib.sh"
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
-# page NAME STEP...: web/browser.js runs the steps; its output (the page's
-# console) lands in $TMP/NAME.txt. An uncaught exception in the page fails.
+# page NAME STEP...: web/browser.js runs the steps, the page's console in
+# $TMP/NAME.txt; an uncaught exception in the page fails.
 page() {
     local name=$1
     shift
