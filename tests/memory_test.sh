@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Memory of the running program, keys held: its resident set grows by less
-# than 16 KiB a second from 3 s to 15 s; under valgrind, no invalid read or
+# than 16 KiB a second from 2 s to 12 s; under valgrind, no invalid read or
 # write and no definitely lost block of ours (valgrind.supp leaves out Mesa's;
 # small leaks are LeakSanitizer's, in the sanitizer build, which skips this).
 # Usage: memory_test.sh PROGRAM   (run from the folder holding the textures)
@@ -18,16 +18,16 @@ rss_slope() {
     start_program "$name" env MALLOC_MMAP_THRESHOLD_=65536 MALLOC_TRIM_THRESHOLD_=65536 \
         bash -c 'exec -a "$0" "$1"' "$name" "$program"
     send_keys keydown Up Down Left
-    sleep 3
-    for i in $(seq 0 119); do
-        [ "$i" -ne 60 ] || { send_keys keyup Left; send_keys keydown Right; }
+    sleep 2
+    for i in $(seq 0 99); do
+        [ "$i" -ne 50 ] || { send_keys keyup Left; send_keys keydown Right; }
         awk -v t="$i" '/^VmRSS:/ { print int(t / 10), $2 }' "/proc/$PID/status" >>"$TMP/rss" || fail "the program exited"
         sleep 0.1
     done
     slope=$(awk '{ if (!($1 in top) || $2 > top[$1]) top[$1] = $2 }
         END { for (t in top) { n++; sx += t; sy += top[t]; sxx += t * t; sxy += t * top[t] }
               printf "%.1f", (n * sxy - sx * sy) / (n * sxx - sx * sx) }' "$TMP/rss")
-    echo "VmRSS over 12 s: $(sort -n -k2 "$TMP/rss" | sed -n '1p;$p' | cut -d' ' -f2 | paste -sd-) KiB, slope $slope KiB/s"
+    echo "VmRSS over 10 s: $(sort -n -k2 "$TMP/rss" | sed -n '1p;$p' | cut -d' ' -f2 | paste -sd-) KiB, slope $slope KiB/s"
     awk -v s="$slope" 'BEGIN { exit !(s < 16) }' || fail "resident set grows by $slope KiB/s (limit 16)"
     kill "$PID"
 }
