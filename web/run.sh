@@ -8,15 +8,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
 
 OUT="$ROOT/build-web"
-NODE_PID=""
-
-stop_node() {
-    if [ -n "$NODE_PID" ]; then
-        kill "$NODE_PID" 2>/dev/null || true
-        wait "$NODE_PID" 2>/dev/null || true
-    fi
-}
-trap stop_node EXIT
+trap stop_programs EXIT
 trap 'exit 130' INT TERM HUP
 
 ensure_packages "${WEB_PACKAGES[@]}"
@@ -24,13 +16,12 @@ ensure_packages "${WEB_PACKAGES[@]}"
 
 if [ -n "${DISPLAY:-}" ]; then
     node "$ROOT/web/browser.js" serve "$OUT" &
-    NODE_PID=$!
-    wait "$NODE_PID"
+    STARTED_PIDS+=("$!")
+    wait "$!"
     exit
 fi
 
 node "$ROOT/web/browser.js" run "$OUT" open wait=1000 shot="$OUT/screenshot.png" &
-NODE_PID=$!
-wait "$NODE_PID" || fail "the page did not run in headless Chromium"
-NODE_PID=""
+STARTED_PIDS+=("$!")
+wait "$!" || fail "the page did not run in headless Chromium"
 echo "Screenshot: $OUT/screenshot.png"
