@@ -67,6 +67,14 @@ void __wrap_glutPostRedisplay() { ++glut.redisplays; __real_glutPostRedisplay();
 void __wrap_glutTimerFunc(unsigned ms, void (*callback)(int), int value) { glut = {glut.rearms + 1, glut.redisplays, ms, callback, value}; }
 }
 
+// Just below t = 0 a closed curve extends its first segment: on eight values
+// t = -0.0006 is segment 0 at u = -0.0048, not segment -1.
+TEST(CatmullRom, ClosedCurveJustBelowZeroExtendsItsFirstSegment)
+{
+    float v[] = {5, -30, 7, 11, 2, 0, -30, 0};
+    EXPECT_FLOAT_EQ(catmullRomSpline(v, 8, -0.0006f), catmullRom(5, -30, 7, 11, -0.0048f));
+}
+
 // Other keys change nothing. Right swings the tail 3, 5.7, 8.13, ... to 30, Left
 // over to -30 (x 0.85 against its side); released it decays x 0.9, with both x 0.85.
 // The camera, 5.71 away, goes to z 7.886, then toward 8.5696: only x and z scale.

@@ -43,20 +43,17 @@ std::vector<Call> drawPose(const Joints& joints)
 // p + length * (unit vector `deg` degrees from `from` toward `to`).
 Vec along(const Vec& p, double length, double deg, const Vec& from, const Vec& to)
 {
-    Vec q;
-    for (int k = 0; k < 3; k++)
-        q[k] = p[k] + length * (std::cos(rad(deg)) * from[k] + std::sin(rad(deg)) * to[k]);
-    return q;
+    const double c = length * std::cos(rad(deg)), s = length * std::sin(rad(deg));
+    return {p[0] + c * from[0] + s * to[0], p[1] + c * from[1] + s * to[1], p[2] + c * from[2] + s * to[2]};
 }
 
 // The tail's segments leave its base at angles a[k] from straight back (+z)
 // toward `side`; the tip centre sits at the end of the fourth.
 Vec tailTip(const std::array<double, 4>& a, const Vec& side)
 {
-    const double length[4] = {0.7, 0.7, 1.0, 0.7};
     Vec p = tailBase;
     for (int k = 0; k < 4; k++)
-        p = along(p, length[k], a[k], {0, 0, 1}, side);
+        p = along(p, std::array{0.7, 0.7, 1.0, 0.7}[k], a[k], {0, 0, 1}, side);
     return p;
 }
 

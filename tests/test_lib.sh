@@ -4,12 +4,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
 TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
 PROGRAM_STDERR=$TMP/err
-cleanup() {
-    stop_programs
-    stop_xvfb
-    rm -rf "$TMP"
-}
-trap cleanup EXIT
+trap 'stop_programs; stop_xvfb; rm -rf "$TMP"' EXIT
 trap 'exit 1' INT TERM HUP
 
 # check FILE [WxH+X+Y WHAT CONDITION]...: each region's mean colour (r, g, b

@@ -18,8 +18,7 @@ page() {
     ! grep -m 3 '^exception:' "$TMP/$name.txt" || fail "the page threw ($name)"
 }
 
-# program_lines NAME: the program's messages in the page's console.
-program_lines() { grep '^console: Error' "$TMP/$1.txt" || true; }
+program_lines() { grep '^console: Error' "$TMP/$1.txt" || true; }   # the program's messages in the console
 
 ensure_packages "${WEB_PACKAGES[@]}" imagemagick
 "$ROOT/web/build.sh"
