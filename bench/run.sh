@@ -4,8 +4,6 @@
 # cost of one frame, and the ticks and swaps per second of the real program.
 # Prints one table and the machine it ran on. Uses $DISPLAY if set (its
 # screen must hold 1920x1080), else starts an Xvfb of its own.
-#
-# Usage: bench/run.sh        (logs land in build-bench/bench-results/)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -15,12 +13,18 @@ RESULTS="$BUILD/bench-results"
 COUNT_SECONDS=10
 SIZES=("640 480" "1920 1080")
 
-cleanup() {
-    stop_programs
-    stop_xvfb
+usage() {
+    cat <<USAGE
+usage: $0 [-h | --help]
+Builds the benchmarks in build-bench/ (installing libbenchmark-dev when missing)
+and prints one table, at 640x480 and 1920x1080:
+  tick cost    the real animation tick, standing and running (Google Benchmark)
+  frame cost   500 frames of the real display callback, each ended by glFinish
+  ticks/s      the unmodified program, its swaps and timer re-arms counted for ${COUNT_SECONDS} s
+Uses \$DISPLAY when set (its screen must hold 1920x1080), else a virtual X server.
+Takes about a minute; logs land in build-bench/bench-results/.
+USAGE
 }
-trap cleanup EXIT
-trap 'exit 130' INT TERM
 
 say() {
     echo "== $*" >&2
@@ -28,8 +32,7 @@ say() {
 
 build() {
     say "configuring and building (Release) in $BUILD"
-    (configure_build "$BUILD" -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF) >"$RESULTS/build.log" 2>&1 ||
-        { tail -n 40 "$RESULTS/build.log" >&2; fail "build failed"; }
+    configure_build "$BUILD" -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF >&2
 }
 
 # The given display, whose screen must hold 1920x1080, or a virtual one.
@@ -45,9 +48,9 @@ choose_display() {
 
 run_tick_bench() {
     say "tick benchmark (5 repetitions)"
-    (cd "$BUILD" && bench/tick_bench --benchmark_repetitions=5 \
+    run_job env -C "$BUILD" bench/tick_bench --benchmark_repetitions=5 \
         --benchmark_report_aggregates_only=true \
-        --benchmark_out="$RESULTS/tick.csv" --benchmark_out_format=csv) \
+        --benchmark_out="$RESULTS/tick.csv" --benchmark_out_format=csv \
         >"$RESULTS/tick.log" 2>&1 ||
         { cat "$RESULTS/tick.log" >&2; fail "tick_bench failed"; }
 }
@@ -66,7 +69,7 @@ tick_us() {
 run_frame_bench() {
     local w=$1 h=$2
     say "frame benchmark at ${w}x${h} (500 frames)"
-    (cd "$BUILD" && bench/frame_bench "$w" "$h" 500) >"$RESULTS/frame-${w}x${h}.txt" 2>&1 ||
+    run_job env -C "$BUILD" bench/frame_bench "$w" "$h" 500 >"$RESULTS/frame-${w}x${h}.txt" 2>&1 ||
         { cat "$RESULTS/frame-${w}x${h}.txt" >&2; fail "frame_bench failed at ${w}x${h}"; }
 }
 
@@ -117,10 +120,10 @@ measure_program() {
         LD_PRELOAD="$BUILD/bench/swapcount.so" bash -c 'exec -a "$0" ./squirrel' "$title"
     xdotool windowsize "$WIN" "$w" "$h"
     wait_for_size "$WIN" "$w" "$h"
-    sleep 1
+    pause 1
     kill -USR1 "$PID"
     wait_for_lines "$counts" 1
-    sleep "$COUNT_SECONDS"
+    pause "$COUNT_SECONDS"
     kill -USR1 "$PID"
     wait_for_lines "$counts" 2
     stop_programs
@@ -142,6 +145,12 @@ row() {
 }
 
 main() {
+    case "${1:-}" in
+        "") ;;
+        -h | --help) usage; exit 0 ;;
+        *) usage >&2; exit 2 ;;
+    esac
+    handle_signals
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" xdotool "${BENCH_PACKAGES[@]}"
     mkdir -p "$RESULTS"
     build

@@ -10,6 +10,7 @@ source "$(dirname "$0")/test_lib.sh"
 # launch [ARGS...]: the program as ./squirrel-PID with ARGS, in a folder of
 # its own with the texture files, until its first frame, $TMP/first.png.
 launch() {
+    require Xvfb xdotool import convert
     mkdir "$TMP/cwd" && cd "$TMP/cwd"
     cp "$(dirname "$BIN")"/{leaves,bark}.rgb .
     ln -s "$BIN" "squirrel-$$"

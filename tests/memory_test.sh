@@ -59,6 +59,7 @@ $(awk '/Invalid (read|write)|definitely lost in loss record/ { p = 1 } p { print
     echo "memcheck: $(grep -o 'ERROR SUMMARY.*' "$log"); $(grep -o 'definitely lost:.*' "$log" || echo 'no leaks')"
 }
 
+require valgrind Xvfb xdotool import convert compare
 start_xvfb 1280x1024
 rss_slope
 memcheck_run

@@ -1,11 +1,21 @@
 # shellcheck shell=bash
 # Shared by the scripts that test the program on the desktop or in the browser
-# (sourced): a work folder, cleanup, region colours, where the frame shows what.
-source "$(dirname "${BASH_SOURCE[0]}")/../tools/setup.sh"
-TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-test.XXXXXX")
+# (sourced): a work folder, cleanup, skipping without a tool, region colours,
+# where the frame shows what.
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/tools/setup.sh"
+handle_signals
+temp_dir test
+TMP=$TEMP_DIR
 PROGRAM_STDERR=$TMP/err
-trap 'stop_programs; stop_xvfb; rm -rf "$TMP"' EXIT
-trap 'exit 1' INT TERM HUP
+
+# require TOOL...: skips the test (status 77) when a tool it needs is missing.
+require() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+}
 
 # check FILE [WxH+X+Y WHAT CONDITION]...: each region's mean colour (r, g, b
 # in 0..255) meets its CONDITION, an awk expression.

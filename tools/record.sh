@@ -2,13 +2,13 @@
 # program on a private Xvfb, steered by a scripted key sequence, stepped and
 # grabbed frame by frame; ./run.sh --plot draws the joint angles of the real
 # tick over a stand-run-stand sequence. Expects ROOT and BUILD, and
-# tools/setup.sh sourced.
+# tools/setup.sh sourced, and its handle_signals in force.
 
 RECORD_FPS=20              # frames per second of the GIF
 RECORD_TICKS=5             # program ticks (10 ms each) per GIF frame: its own speed
 RECORD_FRAMES=230          # frames recorded
 RECORD_WIDTH=480           # GIF width in pixels; the window is 640x480
-RECORD_TMP=""
+RECORD_TMP=""              # the folder of the recorded frames
 
 # The scripted drive, one key event per row: the frame before which it is
 # sent, xdotool's event and the key. The squirrel starts at the origin facing
@@ -28,13 +28,6 @@ RECORD_DRIVE=(
     "161 keyup Right"
     "175 keyup Up"        # stop (the blend back) and stand
 )
-
-# Stops the program and the Xvfb; removes the frames.
-record_cleanup() {
-    stop_programs
-    stop_xvfb
-    [ -z "$RECORD_TMP" ] || rm -rf "$RECORD_TMP"
-}
 
 # start_recorded_program: the real program, as ./squirrel, in the build
 # folder beside its textures; its window at 0,0, filling the 640x480 screen.
@@ -60,7 +53,7 @@ send_due_keys() {
 # grab_frame FILE: lets the program draw RECORD_TICKS frames, one per tick,
 # and saves the screen.
 grab_frame() {
-    timeout 10 "$BUILD/frame_step" "$WIN" "$PID" "$RECORD_TICKS" ||
+    run_job timeout 10 "$BUILD/frame_step" "$WIN" "$PID" "$RECORD_TICKS" ||
         fail "frame_step could not step the program (it drew nothing for 10 s, or stopped)"
     import -window root -depth 8 "$1" || fail "could not grab the screen"
 }
@@ -68,7 +61,7 @@ grab_frame() {
 # encode_gif GIF: one palette generated from the whole clip, then each frame
 # mapped onto it, only the changed rectangle stored.
 encode_gif() {
-    ffmpeg -nostdin -loglevel error -y -framerate "$RECORD_FPS" -i "$RECORD_TMP/%04d.ppm" \
+    run_job ffmpeg -nostdin -loglevel error -y -framerate "$RECORD_FPS" -i "$RECORD_TMP/%04d.ppm" \
         -filter_complex "scale=$RECORD_WIDTH:-1:flags=lanczos,split[a][b];[a]palettegen=stats_mode=full[p];[b][p]paletteuse=dither=sierra2_4a:diff_mode=rectangle" \
         "$1" || fail "ffmpeg could not encode $1"
 }
@@ -80,13 +73,12 @@ record_gif() {
     out=$(realpath -m -- "${1:-$BUILD/squirrel.gif}")
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}" \
         "${RECORD_PACKAGES[@]}"
-    configure_build "$BUILD" -DBUILD_TESTING=OFF
-    [ -x "$BUILD/frame_step" ] || fail "frame_step was not built: it needs the X DAMAGE headers (libxdamage-dev)"
-    trap record_cleanup EXIT
-    trap 'exit 1' INT TERM HUP
-    RECORD_TMP=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-record.XXXXXX")
+    build_program frame_step
+    temp_dir record
+    RECORD_TMP=$TEMP_DIR
     start_xvfb 640x480
     start_recorded_program
+    echo "Recording $RECORD_FRAMES frames of the scripted drive on a virtual display ($DISPLAY)"
     for ((frame = 0; frame < RECORD_FRAMES; frame++)); do
         send_due_keys "$frame"
         grab_frame "$(printf '%s/%04d.ppm' "$RECORD_TMP" "$frame")"
@@ -120,7 +112,7 @@ plot_joints() {
     local out csv
     out=$(realpath -m -- "${1:-$BUILD/joints.png}")
     ensure_packages "${BUILD_PACKAGES[@]}" "${PLOT_PACKAGES[@]}"
-    configure_build "$BUILD" -DBUILD_TESTING=OFF
+    build_program joint_trace
     csv="$BUILD/joints.csv"
     "$BUILD/joint_trace" stand=150 run=150 stand=150 >"$csv" || fail "joint_trace failed"
     mkdir -p "$(dirname "$out")"

@@ -1,6 +1,8 @@
-# Shared by run.sh, test.sh and bench/run.sh (sourced, not run): Debian
-# packages, the CMake build, and the X display, a virtual one when there is
-# none. Expects ROOT to be the repository's root.
+# Shared by run.sh, test.sh, bench/run.sh and the test scripts (sourced, not
+# run): Debian packages, the CMake build, the X display (a virtual one when
+# there is none), the program's window, and stopping everything a script
+# started when it ends or is interrupted. Expects ROOT to be the repository's
+# root.
 
 # Building and running the program.
 BUILD_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri)
@@ -17,10 +19,67 @@ PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
 WEB_PACKAGES=(emscripten g++ nodejs chromium)
 
 XVFB_PID=""
+STARTED_PIDS=()    # programs started by start_program
+TEMP_DIRS=()       # folders removed when the script ends
 
 fail() {
     echo "error: $*" >&2
     exit 1
+}
+
+# stop_started: ends everything the script started and removes its temporary
+# folders; safe to call more than once. The children are found by asking the
+# system, not from a list, so that a signal coming between starting one and
+# noting it leaves none behind: first each job (a child leading a session of
+# its own, see run_job) with its whole process group, then the programs
+# (continued, in case one was paused), then the X server they drew on.
+stop_started() {
+    local pid
+    for pid in $(children_of_mine '$1 == $2'); do kill -TERM -- "-$pid" 2>/dev/null || true; done
+    for pid in $(children_of_mine '$1 == $2'); do wait "$pid" 2>/dev/null || true; done
+    for pid in $(children_of_mine '$1 != $2'); do kill -TERM "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
+    for pid in $(children_of_mine '$1 != $2'); do wait "$pid" 2>/dev/null || true; done
+    STARTED_PIDS=()
+    stop_xvfb
+    [ ${#TEMP_DIRS[@]} -eq 0 ] || rm -rf "${TEMP_DIRS[@]}"
+    TEMP_DIRS=()
+}
+
+# children_of_mine CONDITION: the script's child processes but its X server
+# that meet CONDITION, an awk expression on $1 (process ID) and $2 (session ID).
+children_of_mine() {
+    ps -o pid=,sid= --ppid "$$" | awk -v x="${XVFB_PID:-0}" "\$1 != x && ($1) { print \$1 }"
+}
+
+# handle_signals: Ctrl-C (SIGINT), SIGTERM and SIGHUP stop everything the
+# script started and end it with 130, 143 or 129; any other end cleans up too.
+# Bash runs a trap only once its foreground command is done, so anything
+# long runs through run_job or pause.
+handle_signals() {
+    trap 'stop_started; exit 130' INT
+    trap 'stop_started; exit 143' TERM
+    trap 'stop_started; exit 129' HUP
+    trap stop_started EXIT
+}
+
+# run_job COMMAND...: runs COMMAND in a session and process group of its own
+# and waits for it, so that an interrupt reaches the script's trap at once
+# and stop_started ends the whole group. Returns COMMAND's status.
+run_job() {
+    setsid "$@" &
+    wait "$!"
+}
+
+# pause SECONDS: sleep, interruptible.
+pause() {
+    run_job sleep "$1"
+}
+
+# temp_dir NAME: a new temporary folder, removed when the script ends; its path
+# in TEMP_DIR.
+temp_dir() {
+    TEMP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/squirrel-$1.XXXXXX")
+    TEMP_DIRS+=("$TEMP_DIR")
 }
 
 missing_packages() {
@@ -51,23 +110,32 @@ ensure_packages() {
     fi
 }
 
-# configure_build DIR [CMAKE_ARGS...]: an optimised build in DIR.
+# configure_build DIR [CMAKE_ARGS...] [-- TARGET...]: configures an optimised
+# build in DIR with CMAKE_ARGS and builds it (only TARGETs, when given). The
+# compiler's chatter goes to DIR/build.log, which a failure names.
 configure_build() {
-    local dir=$1
+    local dir=$1 args=() targets=()
     shift
-    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null ||
-        fail "cmake configure failed for $dir"
-    cmake --build "$dir" -j "$(nproc)" || fail "build failed in $dir"
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do args+=("$1"); shift; done
+    [ $# -eq 0 ] || { shift; targets=(--target "$@"); }
+    mkdir -p "$dir"
+    echo "Building in $dir (log: $dir/build.log)"
+    if ! { run_job cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release "${args[@]}" &&
+        run_job cmake --build "$dir" -j "$(nproc)" "${targets[@]}"; } >"$dir/build.log" 2>&1; then
+        tail -n 20 "$dir/build.log" >&2
+        fail "the build in $dir failed; its whole log is $dir/build.log"
+    fi
 }
 
 # start_xvfb [WxH]: a virtual X server on a display number it picks itself,
 # exported as DISPLAY. -noreset keeps it serving while no client is connected,
-# so a test that connects just as another leaves is not refused. The caller's
-# trap runs stop_xvfb.
+# so a test that connects just as another leaves is not refused. It runs in a
+# session of its own, where the terminal's Ctrl-C cannot stop it before the
+# programs that use it; stop_started stops it.
 start_xvfb() {
     local ready
     ready=$(mktemp "${TMPDIR:-/tmp}/xvfb-display.XXXXXX")
-    Xvfb -displayfd 3 -screen 0 "${1:-2048x1536}x24" -nolisten tcp -noreset 3>"$ready" 2>/dev/null &
+    setsid Xvfb -displayfd 3 -screen 0 "${1:-2048x1536}x24" -nolisten tcp -noreset 3>"$ready" 2>/dev/null &
     XVFB_PID=$!
     for _ in $(seq 100); do
         [ -s "$ready" ] && break
@@ -93,21 +161,18 @@ use_display() {
     if [ -z "${DISPLAY:-}" ]; then
         start_xvfb "$@"
     elif ! xdpyinfo >/dev/null 2>&1; then
-        fail "cannot open the X display '$DISPLAY' (unset DISPLAY to use a virtual one)"
+        fail "cannot open the X display '$DISPLAY': start its X server, or unset DISPLAY to run on a virtual one"
     fi
 }
 
 # The program's window and its frames (needs SCREENSHOT_PACKAGES).
-# STARTED_PIDS holds what start_program started; stop_programs ends them.
-STARTED_PIDS=()
-
 # start_program TITLE COMMAND...: starts COMMAND, its stderr to
-# $PROGRAM_STDERR (the terminal by default), and waits up to 20 s for its
+# $PROGRAM_STDERR (the script's own by default), and waits up to 20 s for its
 # window, titled exactly TITLE (the program's invocation name). Sets PID and WIN.
 start_program() {
     local title=$1 id
     shift
-    "$@" 2>"${PROGRAM_STDERR:-/dev/stderr}" &
+    if [ -n "${PROGRAM_STDERR:-}" ]; then "$@" 2>"$PROGRAM_STDERR" & else "$@" & fi
     PID=$! WIN=""
     STARTED_PIDS+=("$PID")
     for _ in $(seq 100); do
@@ -122,10 +187,10 @@ start_program() {
     fail "no window titled '$title' within 20 s"
 }
 
-# Continued first, in case one was paused.
+# Continued after the signal, in case one was paused.
 stop_programs() {
     local pid
-    for pid in "${STARTED_PIDS[@]}"; do kill -CONT "$pid" 2>/dev/null && kill "$pid" 2>/dev/null || true; done
+    for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null && kill -CONT "$pid" 2>/dev/null || true; done
     for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
     STARTED_PIDS=()
 }
