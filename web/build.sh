@@ -1,66 +1,50 @@
 #!/usr/bin/env bash
-# Builds the program for the browser (WebAssembly, WebGL through Emscripten's
-# legacy GL emulation) into build-web/ at the repository root: index.html,
-# index.js, index.wasm and index.data (the two texture files). The sources in
-# src/ compile unchanged; web/compat.h is force-included to route the calls
-# the emulation lacks through web/'s own layer. Needs em++ and g++ (the
-# texture generator runs natively); tools/setup.sh lists the packages.
+# Builds the browser page into build-web/ at the repository root with CMake
+# through Emscripten's toolchain (the sources and flags live in
+# web/CMakeLists.txt): index.html, index.js, index.wasm and index.data.
+# Needs emcmake and a host C++ compiler; tools/setup.sh lists the packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 OUT="$ROOT/build-web"
 # Debian's emcc with a Node.js from elsewhere finds its acorn module here.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-CXXFLAGS=(-O2 -std=c++17 -Wall -Wextra -ffp-contract=off)
-JOBS=()
+STARTED=""
 
-stop_jobs() {
-    local pid
-    for pid in "${JOBS[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
+usage() {
+    echo "usage: web/build.sh"
+    echo "  emcmake cmake -S . -B build-web && cmake --build build-web"
 }
-trap stop_jobs EXIT
 
 fail() {
     echo "web/build.sh: $*" >&2
     exit 1
 }
 
-# The same generated texture files as the desktop build.
-make_textures() {
-    mkdir -p "$OUT/files"
-    g++ -O2 -std=c++17 "$ROOT/tools/make_textures.cpp" -o "$OUT/make_textures" ||
-        fail "cannot build tools/make_textures.cpp"
-    "$OUT/make_textures" "$OUT/files" || fail "make_textures failed"
-}
+stop_started() { [ -z "$STARTED" ] || kill "$STARTED" 2>/dev/null || true; }
+trap stop_started EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
-# compile SOURCE [FLAGS...]: one object in $OUT/obj.
-compile() {
-    local source=$1
-    shift
-    em++ "${CXXFLAGS[@]}" "$@" -c "$ROOT/$source" -o "$OUT/obj/$(basename "$source" .cpp).o" ||
-        fail "em++ failed on $source"
+# run COMMAND...: in the background, so that Ctrl-C is handled at once.
+run() {
+    "$@" &
+    STARTED=$!
+    wait "$STARTED"
 }
 
 main() {
-    command -v em++ >/dev/null || fail "em++ not found (Debian package emscripten)"
-    rm -rf "$OUT"
-    mkdir -p "$OUT/obj"
-    make_textures
-    local source pid
-    for source in src/main.cpp src/squirrel.cpp src/objects.cpp web/glu_compat.cpp; do
-        compile "$source" -include "$ROOT/web/compat.h" &
-        JOBS+=("$!")
-    done
-    compile web/gl_compat.cpp &
-    JOBS+=("$!")
-    for pid in "${JOBS[@]}"; do
-        wait "$pid" || fail "compilation failed"
-    done
-    em++ -O2 "$OUT"/obj/*.o -o "$OUT/index.html" \
-        -sLEGACY_GL_EMULATION=1 -sENVIRONMENT=web -sMINIFY_HTML=0 \
-        --shell-file "$ROOT/web/index.html" --pre-js "$ROOT/web/pre.js" \
-        --preload-file "$OUT/files@/" || fail "em++ link failed"
+    case "${1:-}" in
+        -h | --help) usage; exit 0 ;;
+        "") ;;
+        *) usage >&2; exit 2 ;;
+    esac
+    command -v emcmake >/dev/null || fail "emcmake not found (Debian package emscripten)"
+    # The toolchain's default emulator passes Node a flag that Node 20 rejects;
+    # nothing here runs WebAssembly at build time, so plain node will do.
+    run emcmake cmake -S "$ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node || echo node)" >/dev/null ||
+        fail "cmake configure failed for $OUT"
+    run cmake --build "$OUT" -j "$(nproc)" || fail "build failed in $OUT"
     echo "Browser build: $OUT/index.html"
 }
 
