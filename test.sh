@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the squirrel scene and runs the whole test suite through CTest: once
 # in the optimised build, once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; then the browser build in headless Chromium.
+# UndefinedBehaviorSanitizer; then the browser build in Chromium and Firefox.
 # Uses a virtual X server when there is no display. Exits non-zero when
 # anything fails.
 set -euo pipefail
@@ -34,7 +34,7 @@ configure_build "$ROOT/build-asan" -DBUILD_TESTING=ON -DSQUIRREL_SANITIZE=ON
     ctest -j2 --timeout 120 --output-on-failure
 ) || status=1
 
-echo "== Browser build, WebAssembly in headless Chromium ($SECONDS s in)"
+echo "== Browser build, WebAssembly in Chromium and Firefox ($SECONDS s in)"
 "$ROOT/tests/web_test.sh" || status=1
 
 echo "== $([ $status -eq 0 ] && echo passed || echo FAILED) in $SECONDS s"

@@ -83,11 +83,16 @@ async function startServer(dir) {
 // The page's counters, kept by the program's layer: ticks and frames drawn.
 const counters = () => [performance.now(), Module._compatTicks(), Module._compatFrames()];
 
-// open(PAGE, URL): loads the page and waits until the program has drawn a frame.
+// Waits (up to 30 s) until the program has drawn a frame.
+function firstFrame(page) {
+  return page.waitForFunction(() => typeof Module === 'object' && Module.calledRun && Module._compatFrames() > 0,
+    { timeout: 30000, polling: 50 });
+}
+
+// open(PAGE, URL): loads the page and waits for its first frame.
 async function open(page, url) {
   await page.goto(url);
-  await page.waitForFunction(() => typeof Module === 'object' && Module.calledRun && Module._compatFrames() > 0,
-    { timeout: 30000, polling: 50 });
+  await firstFrame(page);
 }
 
 // sizeCanvas(PAGE, W, H, RATIO): the window sized so that the canvas is WxH CSS pixels.
@@ -130,4 +135,4 @@ async function cli([mode, dir, arg, engine = 'chromium']) {
 }
 
 if (require.main === module) run(() => cli(process.argv.slice(2)));
-module.exports = { launch, run, startServer, open, sizeCanvas, waitTicks, shot };
+module.exports = { launch, run, startServer, firstFrame, open, sizeCanvas, waitTicks, shot };
