@@ -1,22 +1,15 @@
 #!/usr/bin/env bash
-# The browser build (built first) in Chromium and in Firefox, on an Xvfb of
-# its own since headless Firefox gets no WebGL: tests/web_test.js drives the
-# page and saves pictures; here they are probed. The first frame shows the
-# scene and the bird where the desktop program draws them, in both engines,
-# at 1000x500 and at density 2; holding Up (keyboard, or the on-screen arrow
-# on a phone) moves it; without leaves.rgb the page goes on drawing.
-# Usage: tests/web_test.sh [ENGINE...] (chromium firefox by default)
+# The page in Chromium and Firefox (on an Xvfb of its own: headless Firefox has no WebGL), driven by
+# tests/web_test.js; its pictures probed here. Usage: tests/web_test.sh [ENGINE...] (both by default)
 set -euo pipefail
 source "$(dirname "$0")/test_lib.sh"
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 trap 'stop_programs; stop_xvfb; rm -rf "$TMP"' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-ENGINES=("${@:-chromium}")
-[ $# -gt 0 ] || ENGINES+=(firefox)
+read -ra ENGINES <<<"${*:-chromium firefox}"
 
-# SHOT after running forward: ground where the trunk of tree row 0 stood, the
-# squirrel still in the middle (at a picture size of $CW x $CH).
+# SHOT after running forward: ground where tree row 0 stood, the squirrel in the middle ($CW x $CH).
 moved() {
     check "$TMP/$1" "$(at 8 30 3 1 0)" "ground where tree row 0 stood, after running forward" "$GROUND" \
         "$(at 20 20 0 1.7 0.5)" "squirrel body still in the middle" "$FUR"
@@ -41,9 +34,8 @@ for engine in "${ENGINES[@]}"; do
     ! compare -metric AE "$TMP/$engine-missing1.png" "$TMP/$engine-missing2.png" null: 2>/dev/null ||
         fail "$engine: without leaves.rgb the page stopped drawing"
 done
-if [ -f "$TMP/phone-size" ]; then
-    read -r CW CH <"$TMP/phone-size"
-    export CW CH
+if [ -f "$TMP/chromium-phone-first.png" ]; then
+    read -r CW CH < <(identify -format '%w %h\n' "$TMP/chromium-phone-first.png") && export CW CH
     check "$TMP/chromium-phone-first.png" "$(at 8 30 3 1 0)" "trunk of tree row 0 on the phone" 'r >= 20 && b <= 5 && r > g'
     moved chromium-phone-up.png
 fi

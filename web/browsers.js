@@ -83,10 +83,14 @@ async function startServer(dir) {
 // The page's counters, kept by the program's layer: ticks and frames drawn.
 const counters = () => [performance.now(), Module._compatTicks(), Module._compatFrames()];
 
-// Waits (up to 30 s) until the program has drawn a frame.
-function firstFrame(page) {
-  return page.waitForFunction(() => typeof Module === 'object' && Module.calledRun && Module._compatFrames() > 0,
-    { timeout: 30000, polling: 50 });
+// Waits (up to 30 s) until the program has drawn a frame; throws with the
+// page's own sentence when it shows a failure instead.
+async function firstFrame(page) {
+  const shown = await page.waitForFunction(() => document.getElementById('status')?.className === 'failed'
+    ? document.getElementById('status').textContent
+    : typeof Module === 'object' && Module.calledRun && Module._compatFrames() > 0, { timeout: 30000, polling: 50 });
+  const result = await shown.jsonValue();
+  if (result !== true) throw new Error(`the page says: ${result}`);
 }
 
 // open(PAGE, URL): loads the page and waits for its first frame.
