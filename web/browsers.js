@@ -62,14 +62,15 @@ async function stopAll() {
 // run(MAIN): MAIN(), then everything stopped; exits with MAIN's status, 1 on
 // an error, 130, 143 or 129 on a signal.
 function run(main) {
-  const finish = async (status) => {
-    await stopAll();
-    process.exit(status);
+  let finishing = null;   // the first end wins: a signal's status, not the error it causes in MAIN
+  const finish = (status) => {
+    finishing ??= stopAll().then(() => process.exit(status));
+    return finishing;
   };
   [['SIGINT', 130], ['SIGTERM', 143], ['SIGHUP', 129]].forEach(([signal, status]) =>
     process.on(signal, () => finish(status)));
   main().then((status) => finish(status || 0), (error) => {
-    console.error(`${path.basename(process.argv[1])}: ${error.message}`);
+    if (!finishing) console.error(`${path.basename(process.argv[1])}: ${error.message}`);
     finish(1);
   });
 }
