@@ -33,11 +33,12 @@ check() {
 }
 
 # at W H x y z: a WxH box centred on the world point as seen from the resting
-# camera: 2.75 high, 9 from the origin, level along -z, 60 degree fov, 640x480.
+# camera: 2.75 high, 9 from the origin, level along -z, 60 degree fov, in a
+# picture of $CW x $CH pixels (640x480 unless set).
 at() {
-    awk -v w="$1" -v h="$2" -v x="$3" -v y="$4" -v z="$5" 'BEGIN { d = sqrt(81 - 2.75 ^ 2) - z
-        f = 240 * cos(3.141592653589793 / 6) / sin(3.141592653589793 / 6)
-        printf "%dx%d+%d+%d\n", w, h, 320 + f * x / d - w / 2 + .5, 240 - f * (y - 2.75) / d - h / 2 + .5 }'
+    awk -v w="$1" -v h="$2" -v x="$3" -v y="$4" -v z="$5" -v cw="${CW:-640}" -v ch="${CH:-480}" 'BEGIN {
+        d = sqrt(81 - 2.75 ^ 2) - z; f = ch / 2 * cos(3.141592653589793 / 6) / sin(3.141592653589793 / 6)
+        printf "%dx%d+%d+%d\n", w, h, cw / 2 + f * x / d - w / 2 + .5, ch / 2 - f * (y - 2.75) / d - h / 2 + .5 }'
 }
 
 # The white light has no specular term, so lit surfaces keep their material's

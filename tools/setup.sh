@@ -15,8 +15,9 @@ BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)
 PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
-# The browser build (web/build.sh) and running it headless (web/browser.js).
-WEB_PACKAGES=(emscripten g++ nodejs chromium)
+# The browser build (web/build.sh) and its browsers (web/browsers.js); node
+# and npm are checked by command, since Node.js may come from elsewhere.
+WEB_PACKAGES=(emscripten g++ chromium firefox-esr)
 
 XVFB_PID=""
 STARTED_PIDS=()    # programs started by start_program

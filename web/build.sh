@@ -1,66 +1,51 @@
 #!/usr/bin/env bash
-# Builds the program for the browser (WebAssembly, WebGL through Emscripten's
-# legacy GL emulation) into build-web/ at the repository root: index.html,
-# index.js, index.wasm and index.data (the two texture files). The sources in
-# src/ compile unchanged; web/compat.h is force-included to route the calls
-# the emulation lacks through web/'s own layer. Needs em++ and g++ (the
-# texture generator runs natively); tools/setup.sh lists the packages.
+# Builds the browser page into build-web/ at the repository root with CMake
+# through Emscripten's toolchain (the sources and flags live in
+# web/CMakeLists.txt): index.html, index.js, index.wasm and index.data.
+# Also installs the page's driver (puppeteer-core, web/package-lock.json)
+# with npm ci when it is missing or out of date. Needs emcmake, a host C++
+# compiler, node and npm; tools/setup.sh lists the packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$ROOT/tools/setup.sh"
 OUT="$ROOT/build-web"
 # Debian's emcc with a Node.js from elsewhere finds its acorn module here.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-CXXFLAGS=(-O2 -std=c++17 -Wall -Wextra -ffp-contract=off)
-JOBS=()
 
-stop_jobs() {
-    local pid
-    for pid in "${JOBS[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-}
-trap stop_jobs EXIT
-
-fail() {
-    echo "web/build.sh: $*" >&2
-    exit 1
+usage() {
+    echo "usage: web/build.sh"
+    echo "  emcmake cmake -S . -B build-web && cmake --build build-web, then npm ci in web/ if needed"
 }
 
-# The same generated texture files as the desktop build.
-make_textures() {
-    mkdir -p "$OUT/files"
-    g++ -O2 -std=c++17 "$ROOT/tools/make_textures.cpp" -o "$OUT/make_textures" ||
-        fail "cannot build tools/make_textures.cpp"
-    "$OUT/make_textures" "$OUT/files" || fail "make_textures failed"
-}
-
-# compile SOURCE [FLAGS...]: one object in $OUT/obj.
-compile() {
-    local source=$1
-    shift
-    em++ "${CXXFLAGS[@]}" "$@" -c "$ROOT/$source" -o "$OUT/obj/$(basename "$source" .cpp).o" ||
-        fail "em++ failed on $source"
+# The driver's npm packages, exactly as locked; npm downloads no browser.
+node_modules() {
+    local stamp="$ROOT/web/node_modules/.installed-lock.json"
+    cmp -s "$ROOT/web/package-lock.json" "$stamp" 2>/dev/null && return 0
+    run_job npm ci --prefix "$ROOT/web" --no-audit --no-fund --loglevel=error || fail "npm ci failed in web/"
+    cp "$ROOT/web/package-lock.json" "$stamp"
 }
 
 main() {
-    command -v em++ >/dev/null || fail "em++ not found (Debian package emscripten)"
-    rm -rf "$OUT"
-    mkdir -p "$OUT/obj"
-    make_textures
-    local source pid
-    for source in src/main.cpp src/squirrel.cpp src/objects.cpp web/glu_compat.cpp; do
-        compile "$source" -include "$ROOT/web/compat.h" &
-        JOBS+=("$!")
-    done
-    compile web/gl_compat.cpp &
-    JOBS+=("$!")
-    for pid in "${JOBS[@]}"; do
-        wait "$pid" || fail "compilation failed"
-    done
-    em++ -O2 "$OUT"/obj/*.o -o "$OUT/index.html" \
-        -sLEGACY_GL_EMULATION=1 -sENVIRONMENT=web -sMINIFY_HTML=0 \
-        --shell-file "$ROOT/web/index.html" --pre-js "$ROOT/web/pre.js" \
-        --preload-file "$OUT/files@/" || fail "em++ link failed"
+    case "${1:-}" in
+        -h | --help) usage; exit 0 ;;
+        "") ;;
+        *) usage >&2; exit 2 ;;
+    esac
+    handle_signals
+    command -v emcmake >/dev/null || fail "emcmake not found (Debian package emscripten)"
+    command -v node >/dev/null && command -v npm >/dev/null ||
+        fail "node and npm not found: install Node.js 18 or newer (on Debian: apt-get install nodejs npm)"
+    # The toolchain's default emulator passes Node a flag that Node 20 rejects;
+    # nothing here runs WebAssembly at build time, so plain node will do.
+    mkdir -p "$OUT"
+    echo "Building the page in $OUT (log: $OUT/build.log)"
+    if ! { run_job emcmake cmake -S "$ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v node)" &&
+        run_job cmake --build "$OUT" -j "$(nproc)"; } >"$OUT/build.log" 2>&1; then
+        tail -n 20 "$OUT/build.log" >&2
+        fail "the page's build failed; its whole log is $OUT/build.log"
+    fi
+    node_modules
     echo "Browser build: $OUT/index.html"
 }
 

@@ -9,7 +9,7 @@
 #include "gl_compat.h"
 #include "glu_compat.h"
 
-#define gluNewQuadric compatNewQuadric
+#define gluNewQuadric pageNewQuadric
 #define gluQuadricTexture compatQuadricTexture
 #define gluSphere batchedSphere
 #define gluCylinder batchedCylinder

@@ -226,6 +226,12 @@ void compatTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei 
         loaded.insert(boundTexture);
 }
 
+// Fails, as a GLU out of memory would, when the page asks (web/pre.js).
+GLUquadric* pageNewQuadric()
+{
+    return EM_ASM_INT({ return Module.failQuadric ? 1 : 0; }) ? nullptr : compatNewQuadric();
+}
+
 // The page's key filter (web/pre.js) drops repeated key-down events while
 // this is set.
 void compatIgnoreKeyRepeat(int ignore)

@@ -24,6 +24,8 @@ void compatBindTexture(GLenum target, GLuint texture);
 void compatTexEnvf(GLenum target, GLenum name, GLfloat param);
 void compatTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width,
                       GLsizei height, GLint border, GLenum format, GLenum type, const void* pixels);
+// gluNewQuadric, failing when the page asks it to (index.html?fail=quadric).
+GLUquadric* pageNewQuadric();
 void compatIgnoreKeyRepeat(int ignore);
 void compatTimerFunc(unsigned int msecs, void (*callback)(int), int value);
 void compatSwapBuffers();

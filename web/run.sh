@@ -1,27 +1,20 @@
 #!/usr/bin/env bash
 # ./run.sh --web: installs what the browser build needs when it is missing,
 # builds it into build-web/ and, with a display, serves it on 127.0.0.1 until
-# Ctrl-C; without one, opens it in headless Chromium, saves a screenshot
-# after about a second and stops everything it started.
+# Ctrl-C; without one, opens it in headless Chromium, saves a screenshot of
+# its 640x480 canvas after about a second and stops everything it started.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
 
 OUT="$ROOT/build-web"
-trap stop_programs EXIT
-trap 'exit 130' INT TERM HUP
-
+handle_signals
 ensure_packages "${WEB_PACKAGES[@]}"
 "$ROOT/web/build.sh"
 
 if [ -n "${DISPLAY:-}" ]; then
-    node "$ROOT/web/browser.js" serve "$OUT" &
-    STARTED_PIDS+=("$!")
-    wait "$!"
+    run_job node "$ROOT/web/serve.js" "$OUT"
     exit
 fi
-
-node "$ROOT/web/browser.js" run "$OUT" open wait=1000 shot="$OUT/screenshot.png" &
-STARTED_PIDS+=("$!")
-wait "$!" || fail "the page did not run in headless Chromium"
+run_job node "$ROOT/web/browsers.js" shot "$OUT" "$OUT/screenshot.png" || fail "the page did not run in headless Chromium"
 echo "Screenshot: $OUT/screenshot.png"

@@ -1,0 +1,154 @@
+// The page in each ENGINE (chromium, firefox), one browser each, and its server; saves
+// into WORK the pictures tests/web_test.sh probes. Usage: node tests/web_test.js DIR WORK ENGINE...
+'use strict';
+const http = require('http');
+const b = require('../web/browsers.js');
+const [dir, work, ...engines] = process.argv.slice(2);
+let failures = 0;
+
+const expect = (ok, what) => console.log(`${ok ? 'ok' : (failures++, 'FAIL')}: ${what}`);
+
+const get = (url) => new Promise((done, failed) => http.get(url, (response) =>
+  done(`${response.resume().statusCode} ${response.headers['content-type'].split(';')[0]}`)).on('error', failed));
+
+// Bad paths answered, the server still up afterwards (the pages below load from it).
+async function serverCases(url) {
+  const cases = [['%E0%A4%A', '400 text/plain'], ['%00', '400 text/plain'], ['../../etc/passwd', '404 text/plain'],
+    ['%2e%2e/CMakeLists.txt', '404 text/plain'], ['nothing', '404 text/plain'], ['', '200 text/html'],
+    ['index.js', '200 text/javascript'], ['index.wasm', '200 application/wasm']];
+  for (const [path, want] of cases) expect(await get(url + path) === want, `server: GET /${path} -> ${want}`);
+}
+
+const buffer = (page) => page.$eval('#canvas', (canvas) => `${canvas.width}x${canvas.height}`);
+// Key events as GLUT's listeners on the window receive them.
+const recordKeys = (page) => page.evaluate(() => ['keydown', 'keyup'].forEach((type) =>
+  window.addEventListener(type, (event) => (window.keyLog = window.keyLog || []).push(`${type} ${event.keyCode}`))));
+const keyLog = (page) => page.evaluate(() => (window.keyLog || []).splice(0).join(', '));
+
+// The first frame, a resize, density 2 and the Up key, on one page.
+async function viewCases(engine, page, url) {
+  const errors = [];
+  page.on('console', (line) => /^(Error|Unable)/.test(line.text()) && errors.push(line.text()));
+  page.on('pageerror', (error) => errors.push(error.message));
+  await b.open(page, url + 'index.html');
+  await b.sizeCanvas(page, 640, 480);
+  await b.waitTicks(page, 5);
+  await b.shot(page, `${work}/${engine}-first.png`);
+  expect(await page.title() === 'squirrel', `${engine}: title`);
+  for (const [width, height, ratio] of [[1000, 500, 1], [640, 480, 2]]) {
+    await b.sizeCanvas(page, width, height, ratio);
+    await b.waitTicks(page, 3);
+    const want = `${width * ratio}x${height * ratio}`;
+    expect(await buffer(page) === want, `${engine}: ${width}x${height} at ratio ${ratio}: drawing buffer ${want}`);
+    await b.shot(page, `${work}/${engine}-${width}x${height}x${ratio}.png`);
+  }
+  await b.sizeCanvas(page, 640, 480);
+  await page.keyboard.down('ArrowUp');   // until tree row 0 is behind the camera
+  await b.waitTicks(page, 50);
+  await b.shot(page, `${work}/${engine}-up.png`);
+  await page.keyboard.up('ArrowUp');
+  expect(errors.length === 0, `${engine}: no program messages or exceptions (${errors.join('; ')})`);
+}
+
+// At phone size with touch (Chromium emulates one): laid out at device
+// width, the arrows big enough for a thumb, two held at once, released when
+// the finger slides off or lifts; Up held moves the scene.
+async function phoneCases(page, url) {
+  await page.emulate({ userAgent: await page.browser().userAgent(),
+    viewport: { width: 375, height: 667, deviceScaleFactor: 1, isMobile: true, hasTouch: true } });
+  await b.open(page, url + 'index.html');
+  const width = await page.$eval('#canvas', (canvas) => canvas.width);
+  const arrow = await page.$eval('[aria-label="Up"]', (up) => up.getBoundingClientRect().toJSON());
+  expect(await page.evaluate(() => innerWidth) === 375 && width === 375, 'phone: laid out 375 wide');
+  expect(arrow.width >= 44 && arrow.height >= 44, `phone: Up is ${arrow.width}x${arrow.height}, at least 44x44`);
+  await b.shot(page, `${work}/chromium-phone-first.png`);
+  await recordKeys(page);
+  const up = await (await page.$('[aria-label="Up"]')).touchStart();
+  await b.waitTicks(page, 50);
+  await b.shot(page, `${work}/chromium-phone-up.png`);
+  const left = await (await page.$('[aria-label="Left"]')).touchStart();
+  await up.move(arrow.x + arrow.width / 2, arrow.y - 40);
+  await left.end();
+  expect(await keyLog(page) === 'keydown 38, keydown 37, keyup 38, keyup 37',
+    'phone: Up held, Left with it, Up released sliding off, Left released lifting');
+  await up.end();
+}
+
+// Firefox cannot emulate a phone: a touch on the arrow steers.
+async function touchCase(page) {
+  await recordKeys(page);
+  const touch = await (await page.$('[aria-label="Right"]')).touchStart();
+  await touch.end();
+  expect(await keyLog(page) === 'keydown 39, keyup 39', 'firefox: a touch on Right presses and releases it');
+}
+
+const stubWebGL = () => { const get = HTMLCanvasElement.prototype.getContext;   // refuses WebGL contexts
+  HTMLCanvasElement.prototype.getContext = function (type, ...rest) { return /webgl/.test(type) ? null : get.call(this, type, ...rest); }; };
+// Each failure, on a fresh page: WHAT, how it is brought about, what the page's sentence must name.
+const FAILURES = [
+  ['opened as a file', { file: true }, /HTTP.*\.\/run\.sh --web.*python3 -m http\.server -d /],
+  ['no WebAssembly', { script: () => { delete window.WebAssembly; } }, /WebAssembly/],
+  ['no WebGL', { script: stubWebGL }, /WebGL/],
+  ['index.js missing', { block: 'index.js' }, /index\.js/],
+  ['index.wasm dropped', { block: 'index.wasm', drop: true }, /index\.wasm/],
+  ['index.data missing', { block: 'index.data' }, /index\.data/],
+  ['quadric failure', { query: '?fail=quadric' }, /stopped: Unable to create GLU quadric object\./],
+];
+
+async function showsFailure(page, url, what, how, want) {
+  if (how.script) await page.evaluateOnNewDocument(how.script);
+  if (how.block) {
+    await page.setRequestInterception(true);
+    page.on('request', (request) => {
+      if (!request.url().endsWith(how.block)) request.continue();
+      else if (how.drop) request.abort('connectionreset');
+      else request.respond({ status: 404, contentType: 'text/plain', body: 'Not found' });
+    });
+  }
+  const address = how.file ? `file://${require('path').resolve(dir)}/index.html` : url + 'index.html' + (how.query || '');
+  const said = await b.open(page, address).then(() => 'a frame', (error) => error.message);
+  expect(/^the page says: /.test(said) && !/on an error/.test(said) && want.test(said), `${what}: the page names ${want} (${said})`);
+}
+
+// Loading, without leaves.rgb: the line shows until the first frame (the data file held back
+// here), then the message is in the console only and the page goes on drawing.
+async function loadingCase(engine, page, url) {
+  let release;
+  const lines = [];
+  const status = () => page.$eval('#status', (line) => (line.hidden ? 'hidden' : line.className || 'shown'));
+  page.on('console', (message) => lines.push(message.text()));
+  await page.setRequestInterception(true);
+  page.on('request', (request) => (request.url().endsWith('.data') ? (release = () => request.continue()) : request.continue()));
+  await page.goto(url + 'index.html?without=leaves.rgb', { waitUntil: 'load' });
+  expect(await status() === 'shown', `${engine}: loading line shown while the data file is on its way`);
+  release();
+  await b.firstFrame(page);
+  await b.sizeCanvas(page, 640, 480);
+  for (const n of [1, 2]) await b.waitTicks(page, 10).then(() => b.shot(page, `${work}/${engine}-missing${n}.png`));
+  expect(await status() === 'hidden' && lines.filter((line) => /Error/.test(line)).join() === 'Error loading leaves.rgb',
+    `${engine}: loading line gone; without leaves.rgb "Error loading leaves.rgb" in the console only (${lines.join('; ')})`);
+}
+
+const fresh = (browser, run) => browser.newPage().then((page) => run(page).finally(() => page.close()));
+
+async function main() {
+  const url = await b.startServer(dir);
+  await serverCases(url);
+  for (const engine of engines) {
+    const started = Date.now();
+    const browser = await b.launch(engine);
+    await fresh(browser, (page) => viewCases(engine, page, url));
+    await fresh(browser, (page) => (engine === 'chromium' ? phoneCases(page, url) : b.open(page, url + 'index.html')
+      .then(() => touchCase(page))));
+    await fresh(browser, (page) => loadingCase(engine, page, url));
+    for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, url, `${engine}: ${what}`, how, want));
+    if (engine === 'chromium') {
+      const off = await b.launch(engine, { args: ['--disable-webgl'] });
+      await fresh(off, (page) => showsFailure(page, url, 'chromium --disable-webgl', {}, FAILURES[2][2]));
+    }
+    console.log(`${engine}: ${((Date.now() - started) / 1000).toFixed(1)} s`);
+  }
+  return failures ? 1 : 0;
+}
+
+b.run(main);
