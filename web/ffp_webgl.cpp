@@ -50,6 +50,7 @@ void main() {
 GLuint programs[2];        // untextured, textured
 GLuint buffers[2];         // vertices, indices
 GLuint boundTexture = 0;   // the program's 2-D texture binding
+GLuint shownTexture = 0;   // WebGL's
 std::vector<GLushort> indices;   // a frame's batches one after another, for one upload
 int ticks = 0;             // timer registrations
 int frames = 0;            // buffer swaps
@@ -107,14 +108,20 @@ void draw(const ffp::Frame& frame)
     for (const ffp::Batch& batch : frame.batches) {
         if (!batch.indices.empty()) {
             emscripten_glUseProgram(programs[batch.texture != 0]);
-            if (batch.texture != 0)
-                emscripten_glBindTexture(GL_TEXTURE_2D, batch.texture);
+            if (batch.texture != 0 && batch.texture != shownTexture)
+                emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = batch.texture);
             emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
                                       reinterpret_cast<const void*>(offset * sizeof(GLushort)));
         }
         offset += batch.indices.size();
     }
-    emscripten_glBindTexture(GL_TEXTURE_2D, boundTexture);
+}
+
+// WebGL's binding made the program's, for a call that works on it.
+void showBinding()
+{
+    if (shownTexture != boundTexture)
+        emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = boundTexture);
 }
 
 // GLUT's timer callback with its value, for emscripten_async_call.
@@ -174,19 +181,27 @@ void glMap2f(GLenum target, GLfloat u1, GLfloat u2, GLint ustride, GLint uorder,
 }
 void glEvalCoord2f(GLfloat u, GLfloat v) { ffp::evalCoord2(u, v); }
 void glGenTextures(GLsizei n, GLuint* textures) { emscripten_glGenTextures(n, textures); }
-void glTexParameteri(GLenum target, GLenum name, GLint param) { emscripten_glTexParameteri(target, name, param); }
+void glTexParameteri(GLenum target, GLenum name, GLint param)
+{
+    showBinding();
+    emscripten_glTexParameteri(target, name, param);
+}
 void glTexEnvf(GLenum, GLenum, GLfloat) {}   // always GL_MODULATE
 
+// Noted only: the program binds a texture for each branch it draws, WebGL
+// needs the binding only for the calls that upload or set up a texture.
 void glBindTexture(GLenum target, GLuint texture)
 {
-    boundTexture = texture;
-    ffp::bindTexture(texture);
-    emscripten_glBindTexture(target, texture);
+    if (target == GL_TEXTURE_2D) {
+        boundTexture = texture;
+        ffp::bindTexture(texture);
+    }
 }
 
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
                   GLint border, GLenum format, GLenum type, const void* pixels)
 {
+    showBinding();
     emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
     ffp::textureImage(level);
 }
