@@ -259,7 +259,7 @@ TEST(Renderer, PrimitivesQuadricsAndLightingMatchMesa)
 
 // GL draws untextured while texturing is off or the bound texture has no
 // image (texture 0 included); the frame keeps one batch per texture drawn.
-TEST(Renderer, BatchesByTextureDrawnWith)
+TEST(Renderer, DrawsUntexturedWithoutAnImageOrTexturing)
 {
     openWindow();
     GLuint named[2];
