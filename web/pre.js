@@ -2,7 +2,7 @@
 
 // glutIgnoreKeyRepeat: a held key gives one key-down event. This listener
 // comes before GLUT's own and stops the browser's repeated key-downs while
-// the program asks for that (Module.ignoreKeyRepeat, set by web/gl_compat).
+// the program asks for that (Module.ignoreKeyRepeat, set by web/ffp_webgl.cpp).
 window.addEventListener('keydown', function (event) {
   if (event.repeat && Module['ignoreKeyRepeat']) {
     event.preventDefault();

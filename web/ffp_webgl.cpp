@@ -1,0 +1,269 @@
+// Browser build only: the OpenGL 1.1, GLU and GLUT names the program calls,
+// defined here over the pipeline of ffp.h (these definitions take the place of
+// Emscripten's own), and the drawing of each frame through WebGL 1: one
+// upload of its vertices and one of its indices, one draw call per texture.
+// Also counts ticks and frames for the page.
+#include <GL/glut.h>
+#include <emscripten.h>
+#include <webgl/webgl1.h>
+
+#include <cstddef>
+#include <new>
+#include <vector>
+
+#include "ffp.h"
+
+struct GLUquadric {
+    ffp::Quadric quadric;
+};
+
+namespace {
+
+// Clip position, lit colour and texture coordinates pass through; the
+// textured program modulates the colour by the texture.
+const char* const vertexShader = R"(
+attribute vec4 clip;
+attribute vec4 color;
+attribute vec2 texCoord;
+varying vec4 litColor;
+varying vec2 texPoint;
+void main() {
+    gl_Position = clip;
+    litColor = color;
+    texPoint = texCoord;
+})";
+const char* const plainShader = R"(
+precision mediump float;
+varying vec4 litColor;
+void main() {
+    gl_FragColor = litColor;
+})";
+const char* const texturedShader = R"(
+precision mediump float;
+uniform sampler2D image;
+varying vec4 litColor;
+varying vec2 texPoint;
+void main() {
+    gl_FragColor = litColor * texture2D(image, texPoint);
+})";
+
+GLuint programs[2];        // untextured, textured
+GLuint buffers[2];         // vertices, indices
+GLuint boundTexture = 0;   // the program's 2-D texture binding
+GLuint shownTexture = 0;   // WebGL's
+std::vector<GLushort> indices;   // a frame's batches one after another, for one upload
+int ticks = 0;             // timer registrations
+int frames = 0;            // buffer swaps
+
+GLuint shader(GLenum type, const char* source)
+{
+    const GLuint id = emscripten_glCreateShader(type);
+    emscripten_glShaderSource(id, 1, &source, nullptr);
+    emscripten_glCompileShader(id);
+    return id;
+}
+
+GLuint program(const char* fragmentSource)
+{
+    const GLuint id = emscripten_glCreateProgram();
+    emscripten_glAttachShader(id, shader(GL_VERTEX_SHADER, vertexShader));
+    emscripten_glAttachShader(id, shader(GL_FRAGMENT_SHADER, fragmentSource));
+    const char* const attributes[] = {"clip", "color", "texCoord"};
+    for (GLuint k = 0; k < 3; k++)
+        emscripten_glBindAttribLocation(id, k, attributes[k]);
+    emscripten_glLinkProgram(id);
+    return id;
+}
+
+// The programs, buffers and vertex layout, made with the first frame.
+void setUp()
+{
+    programs[0] = program(plainShader);
+    programs[1] = program(texturedShader);
+    emscripten_glGenBuffers(2, buffers);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    const GLint sizes[] = {4, 4, 2};
+    const size_t offsets[] = {offsetof(ffp::Vertex, clip), offsetof(ffp::Vertex, color),
+                              offsetof(ffp::Vertex, texCoord)};
+    for (GLuint k = 0; k < 3; k++) {
+        emscripten_glEnableVertexAttribArray(k);
+        emscripten_glVertexAttribPointer(k, sizes[k], GL_FLOAT, GL_FALSE, sizeof(ffp::Vertex),
+                                         reinterpret_cast<const void*>(offsets[k]));
+    }
+}
+
+void draw(const ffp::Frame& frame)
+{
+    if (programs[0] == 0)
+        setUp();
+    indices.clear();
+    for (const ffp::Batch& batch : frame.batches)
+        indices.insert(indices.end(), batch.indices.begin(), batch.indices.end());
+    emscripten_glBufferData(GL_ARRAY_BUFFER, frame.vertices.size() * sizeof(ffp::Vertex),
+                            frame.vertices.data(), GL_STREAM_DRAW);
+    emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLushort), indices.data(),
+                            GL_STREAM_DRAW);
+    size_t offset = 0;
+    for (const ffp::Batch& batch : frame.batches) {
+        if (!batch.indices.empty()) {
+            emscripten_glUseProgram(programs[batch.texture != 0]);
+            if (batch.texture != 0 && batch.texture != shownTexture)
+                emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = batch.texture);
+            emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
+                                      reinterpret_cast<const void*>(offset * sizeof(GLushort)));
+        }
+        offset += batch.indices.size();
+    }
+}
+
+// WebGL's binding made the program's, for a call that works on it.
+void showBinding()
+{
+    if (shownTexture != boundTexture)
+        emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = boundTexture);
+}
+
+// GLUT's timer callback with its value, for emscripten_async_call.
+struct Timer {
+    void (*callback)(int);
+    int value;
+};
+
+const bool drawsFrames = (ffp::setSink(draw), true);   // the pipeline hands its frames to draw()
+
+void fire(void* timer)
+{
+    const Timer t = *static_cast<Timer*>(timer);
+    delete static_cast<Timer*>(timer);
+    t.callback(t.value);
+}
+
+}  // namespace
+
+extern "C" {
+
+// OpenGL 1.1: the pipeline's own state, or WebGL's where they agree.
+void glEnable(GLenum cap)
+{
+    if (!ffp::enable(cap, true))
+        emscripten_glEnable(cap);
+}
+
+void glDisable(GLenum cap)
+{
+    if (!ffp::enable(cap, false))
+        emscripten_glDisable(cap);
+}
+
+void glClear(GLbitfield mask) { emscripten_glClear(mask); }
+void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { emscripten_glClearColor(r, g, b, a); }
+void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { emscripten_glViewport(x, y, w, h); }
+void glShadeModel(GLenum) {}   // always smooth
+void glMatrixMode(GLenum mode) { ffp::matrixMode(mode); }
+void glLoadIdentity() { ffp::loadIdentity(); }
+void glPushMatrix() { ffp::pushMatrix(); }
+void glPopMatrix() { ffp::popMatrix(); }
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { ffp::translate(x, y, z); }
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) { ffp::rotate(angle, x, y, z); }
+void glScalef(GLfloat x, GLfloat y, GLfloat z) { ffp::scale(x, y, z); }
+void glLightfv(GLenum light, GLenum name, const GLfloat* params) { ffp::light(light, name, params); }
+void glMaterialfv(GLenum face, GLenum name, const GLfloat* params) { ffp::material(face, name, params); }
+void glBegin(GLenum mode) { ffp::begin(mode); }
+void glEnd() { ffp::end(); }
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { ffp::vertex(x, y, z); }
+void glNormal3f(GLfloat x, GLfloat y, GLfloat z) { ffp::normal(x, y, z); }
+void glTexCoord2f(GLfloat s, GLfloat t) { ffp::texCoord(s, t); }
+void glMap2f(GLenum target, GLfloat u1, GLfloat u2, GLint ustride, GLint uorder, GLfloat v1, GLfloat v2,
+             GLint vstride, GLint vorder, const GLfloat* points)
+{
+    ffp::map2(target, u1, u2, ustride, uorder, v1, v2, vstride, vorder, points);
+}
+void glEvalCoord2f(GLfloat u, GLfloat v) { ffp::evalCoord2(u, v); }
+void glGenTextures(GLsizei n, GLuint* textures) { emscripten_glGenTextures(n, textures); }
+void glTexParameteri(GLenum target, GLenum name, GLint param)
+{
+    showBinding();
+    emscripten_glTexParameteri(target, name, param);
+}
+void glTexEnvf(GLenum, GLenum, GLfloat) {}   // always GL_MODULATE
+
+// Noted only: the program binds a texture for each branch it draws, WebGL
+// needs the binding only for the calls that upload or set up a texture.
+void glBindTexture(GLenum target, GLuint texture)
+{
+    if (target == GL_TEXTURE_2D) {
+        boundTexture = texture;
+        ffp::bindTexture(texture);
+    }
+}
+
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const void* pixels)
+{
+    showBinding();
+    emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+    ffp::textureImage(level);
+}
+
+// GLU.
+// Fails, as a GLU out of memory would, when the page asks (index.html?fail=quadric).
+GLUquadric* gluNewQuadric()
+{
+    if (EM_ASM_INT({ return Module.failQuadric ? 1 : 0; }))
+        return nullptr;
+    return new (std::nothrow) GLUquadric;
+}
+void gluQuadricTexture(GLUquadric* quadric, GLboolean texture) { quadric->quadric.texture = texture; }
+
+void gluSphere(GLUquadric* quadric, GLdouble radius, GLint slices, GLint stacks)
+{
+    ffp::sphere(quadric->quadric, radius, slices, stacks);
+}
+
+void gluCylinder(GLUquadric* quadric, GLdouble base, GLdouble top, GLdouble height, GLint slices, GLint stacks)
+{
+    ffp::cylinder(quadric->quadric, base, top, height, slices, stacks);
+}
+
+void gluDisk(GLUquadric* quadric, GLdouble inner, GLdouble outer, GLint slices, GLint loops)
+{
+    ffp::disk(quadric->quadric, inner, outer, slices, loops);
+}
+
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
+{
+    ffp::perspective(fovy, aspect, zNear, zFar);
+}
+
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,
+               GLdouble centerZ, GLdouble upX, GLdouble upY, GLdouble upZ)
+{
+    ffp::lookAt(eyeX, eyeY, eyeZ, centerX, centerY, centerZ, upX, upY, upZ);
+}
+
+// GLUT: the frame is drawn at the swap; the timer is Emscripten's (a
+// setTimeout), counted. The page's key filter (web/pre.js) drops repeated
+// key-down events while key repeat is ignored.
+void glutSwapBuffers()
+{
+    ffp::finish();
+    frames++;
+}
+
+void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
+{
+    ticks++;
+    emscripten_async_call(fire, new Timer{callback, value}, msecs);
+}
+
+void glutIgnoreKeyRepeat(int ignore)
+{
+    EM_ASM({ Module.ignoreKeyRepeat = $0 != 0; }, ignore);
+}
+
+// Read by the page to measure the tick and frame rates.
+EMSCRIPTEN_KEEPALIVE int compatTicks() { return ticks; }
+EMSCRIPTEN_KEEPALIVE int compatFrames() { return frames; }
+
+}  // extern "C"
