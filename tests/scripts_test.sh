@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The scripts as a person uses them: help and usage, a display that does not
-# answer, output into a file, the drivers told not to wait for the screen's
+# The scripts as a person uses them: help, a wrong option, a display that
+# does not answer, output into a file, the drivers told not to wait for the screen's
 # refresh, an interrupt stopping everything, a configure without GoogleTest,
 # a missing Xvfb skipping a test.
 # Usage: scripts_test.sh SCENARIO BUILD_DIR   (BUILD_DIR: a configured build)
@@ -28,27 +28,28 @@ program_of() {
     fail "no program started: $(cat "$TMP/out")"
 }
 
-scenario_help() {
-    local script status
-    for script in run.sh test.sh bench/run.sh; do
-        for option in -h --help; do
-            timeout 10 "$ROOT/$script" "$option" >"$TMP/out" 2>"$TMP/err" || fail "$script $option: status $?"
-            grep -q "^usage: .*$script" "$TMP/out" && [ ! -s "$TMP/err" ] && [ "$(wc -l <"$TMP/out")" -ge 3 ] ||
-                fail "$script $option printed: $(cat "$TMP/out" "$TMP/err")"
-        done
-        status=0
-        "$ROOT/$script" --no-such-option >"$TMP/out" 2>"$TMP/err" || status=$?
-        [ "$status" -eq 2 ] && [ ! -s "$TMP/out" ] && grep -q "^usage: " "$TMP/err" ||
-            fail "$script --no-such-option: status $status, stdout '$(cat "$TMP/out")'"
-    done
-    for mode in --record --plot --web; do grep -q -- "^  $mode " <("$ROOT/run.sh" --help) || fail "run.sh --help misses $mode"; done
-}
-
-scenario_bad_display() {
-    local status=0
-    DISPLAY=:9999 "$ROOT/run.sh" >"$TMP/out" 2>"$TMP/err" || status=$?
-    [ "$status" -eq 1 ] && [ "$(wc -l <"$TMP/err")" -eq 1 ] && grep -q "cannot open the X display ':9999'.*unset DISPLAY" "$TMP/err" ||
-        fail "run.sh with a dead display: status $status, stderr '$(cat "$TMP/err")'"
+# Each row: the status, the stream that holds the text, a pattern of it (_
+# for a space), the command. Help goes to stdout and runs nothing; a wrong option and a dead
+# display are one message on stderr.
+scenario_usage() {
+    local want stream pattern command status
+    while read -r want stream pattern command; do
+        status=0 pattern=${pattern//_/ }
+        DISPLAY=:9999 timeout 10 bash -c "$ROOT/$command" >"$TMP/out" 2>"$TMP/err" || status=$?
+        [ "$status" -eq "$want" ] && grep -qE -- "$pattern" "$TMP/$stream" && [ ! -s "$TMP/$([ "$stream" = out ] && echo err || echo out)" ] ||
+            fail "$command: status $status, stdout '$(cat "$TMP/out")', stderr '$(cat "$TMP/err")'"
+    done <<'ROWS'
+0 out ^usage:.*run.sh.*--record run.sh --help
+0 out ^__--web_+builds run.sh -h
+0 out ^usage:.*test.sh test.sh --help
+0 out ^__Browser_build_+the test.sh -h
+0 out ^usage:.*bench/run.sh bench/run.sh --help
+0 out ^__ticks/s_+the bench/run.sh -h
+2 err ^usage: run.sh --bogus
+2 err ^usage: test.sh --bogus
+2 err ^usage: bench/run.sh --bogus
+1 err ^error:.*X_display_':9999'.*unset_DISPLAY run.sh
+ROWS
 }
 
 # Appended to a file that already holds a line: every line stays, and the
