@@ -20,9 +20,11 @@ Build logs land in each build folder (build.log). About 3 minutes on two cores.
 USAGE
 }
 
-# ctest_pass DIR NAME: runs the suite in DIR, two tests at a time.
+# ctest_pass DIR NAME [CMAKE_ARGS...]: runs the suite in DIR, two tests at a
+# time. The tests' folder is removed also when an interrupt stops CTest.
 ctest_pass() {
     echo "== $2 ($SECONDS s in)"
+    TEMP_DIRS+=("$1/test-tmp")
     configure_build "$1" -DBUILD_TESTING=ON "${@:3}"
     run_job env -u DISPLAY ctest --test-dir "$1" -j2 --timeout 120 --output-on-failure
 }
