@@ -31,7 +31,6 @@ say() {
 }
 
 build() {
-    say "configuring and building (Release) in $BUILD"
     configure_build "$BUILD" -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF >&2
 }
 
