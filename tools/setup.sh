@@ -9,8 +9,8 @@ BUILD_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri)
 # A virtual X server, and looking at its windows.
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 SCREENSHOT_PACKAGES=(xdotool imagemagick)
-# The test suite and the benchmarks.
-TEST_PACKAGES=(libgtest-dev valgrind)
+# The test suite (which also interrupts a recording) and the benchmarks.
+TEST_PACKAGES=(libgtest-dev valgrind ffmpeg libxdamage-dev)
 BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)
