@@ -7,6 +7,7 @@
 #include <emscripten.h>
 #include <webgl/webgl1.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <vector>
@@ -47,11 +48,23 @@ void main() {
     gl_FragColor = litColor * texture2D(image, texPoint);
 })";
 
+// A vertex as uploaded: the colour in bytes, as the framebuffer keeps it,
+// so that a frame's upload is 28 bytes a vertex rather than 40.
+struct Packed {
+    float clip[4];
+    GLubyte color[4];
+    float texCoord[2];
+};
+
 GLuint programs[2];        // untextured, textured
 GLuint buffers[2];         // vertices, indices
+size_t vertexCapacity = 0;   // bytes allocated in buffers[0]
 GLuint boundTexture = 0;   // the program's 2-D texture binding
 GLuint shownTexture = 0;   // WebGL's
-std::vector<GLushort> indices;   // a frame's batches one after another, for one upload
+std::vector<Packed> packed;       // a frame's vertices as uploaded; kept, so that frames allocate nothing
+std::vector<GLushort> indices;    // a frame's batches one after another, for one upload
+std::vector<GLushort> uploaded;   // the indices in buffers[1]: the same from frame to frame while the
+                                  // program draws the same primitives, and then not sent again
 int ticks = 0;             // timer registrations
 int frames = 0;            // buffer swaps
 
@@ -84,11 +97,11 @@ void setUp()
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
     const GLint sizes[] = {4, 4, 2};
-    const size_t offsets[] = {offsetof(ffp::Vertex, clip), offsetof(ffp::Vertex, color),
-                              offsetof(ffp::Vertex, texCoord)};
+    const GLenum types[] = {GL_FLOAT, GL_UNSIGNED_BYTE, GL_FLOAT};
+    const size_t offsets[] = {offsetof(Packed, clip), offsetof(Packed, color), offsetof(Packed, texCoord)};
     for (GLuint k = 0; k < 3; k++) {
         emscripten_glEnableVertexAttribArray(k);
-        emscripten_glVertexAttribPointer(k, sizes[k], GL_FLOAT, GL_FALSE, sizeof(ffp::Vertex),
+        emscripten_glVertexAttribPointer(k, sizes[k], types[k], types[k] == GL_UNSIGNED_BYTE, sizeof(Packed),
                                          reinterpret_cast<const void*>(offsets[k]));
     }
 }
@@ -97,13 +110,28 @@ void draw(const ffp::Frame& frame)
 {
     if (programs[0] == 0)
         setUp();
+    packed.resize(frame.vertices.size());
+    for (size_t k = 0; k < packed.size(); k++) {
+        const ffp::Vertex& v = frame.vertices[k];
+        Packed& p = packed[k];
+        std::copy(v.clip, v.clip + 4, p.clip);
+        for (int c = 0; c < 4; c++)
+            p.color[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
+        std::copy(v.texCoord, v.texCoord + 2, p.texCoord);
+    }
+    // The vertex buffer is allocated once (again only when a frame outgrows it) and overwritten.
+    const size_t bytes = packed.size() * sizeof(Packed);
+    if (bytes > vertexCapacity)
+        emscripten_glBufferData(GL_ARRAY_BUFFER, vertexCapacity = bytes, nullptr, GL_DYNAMIC_DRAW);
+    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, packed.data());
     indices.clear();
     for (const ffp::Batch& batch : frame.batches)
         indices.insert(indices.end(), batch.indices.begin(), batch.indices.end());
-    emscripten_glBufferData(GL_ARRAY_BUFFER, frame.vertices.size() * sizeof(ffp::Vertex),
-                            frame.vertices.data(), GL_STREAM_DRAW);
-    emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLushort), indices.data(),
-                            GL_STREAM_DRAW);
+    if (indices != uploaded) {
+        emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLushort), indices.data(),
+                                GL_STATIC_DRAW);
+        uploaded = indices;
+    }
     size_t offset = 0;
     for (const ffp::Batch& batch : frame.batches) {
         if (!batch.indices.empty()) {
@@ -263,7 +291,7 @@ void glutIgnoreKeyRepeat(int ignore)
 }
 
 // Read by the page to measure the tick and frame rates.
-EMSCRIPTEN_KEEPALIVE int compatTicks() { return ticks; }
-EMSCRIPTEN_KEEPALIVE int compatFrames() { return frames; }
+EMSCRIPTEN_KEEPALIVE int tickCount() { return ticks; }
+EMSCRIPTEN_KEEPALIVE int frameCount() { return frames; }
 
 }  // extern "C"
