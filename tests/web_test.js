@@ -27,9 +27,11 @@ const keyLog = (page) => page.evaluate(() => (window.keyLog || []).splice(0).joi
 
 // The first frame, a resize, density 2 and the Up key, on one page.
 async function viewCases(engine, page, url) {
-  const errors = [];
-  page.on('console', (line) => /^(Error|Unable)/.test(line.text()) && errors.push(line.text()));
+  const errors = [];   // every warning or error in the console, exception, failed request
+  page.on('console', (line) => /^(error|warn)/.test(line.type()) && errors.push(line.text()));
   page.on('pageerror', (error) => errors.push(error.message));
+  page.on('requestfailed', (request) => errors.push(`${request.url()} failed`));
+  page.on('response', (response) => response.status() >= 400 && errors.push(`${response.url()} ${response.status()}`));
   await b.open(page, url + 'index.html');
   await b.sizeCanvas(page, 640, 480);
   await b.waitTicks(page, 5);
@@ -47,7 +49,8 @@ async function viewCases(engine, page, url) {
   await b.waitTicks(page, 50);
   await b.shot(page, `${work}/${engine}-up.png`);
   await page.keyboard.up('ArrowUp');
-  expect(errors.length === 0, `${engine}: no program messages or exceptions (${errors.join('; ')})`);
+  const glError = await page.$eval('#canvas', (canvas) => canvas.getContext('webgl').getError());
+  expect(errors.length === 0 && glError === 0, `${engine}: a quiet console, no failed request, WebGL error ${glError} (${errors.join('; ')})`);
 }
 
 // At phone size with touch (Chromium emulates one): laid out at device
