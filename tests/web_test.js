@@ -1,6 +1,7 @@
 // The page in each ENGINE (chromium, firefox), one browser each, and its server; saves
 // into WORK the pictures tests/web_test.sh probes. Usage: node tests/web_test.js DIR WORK ENGINE...
 'use strict';
+const fs = require('fs');
 const http = require('http');
 const b = require('../web/browsers.js');
 const [dir, work, ...engines] = process.argv.slice(2);
@@ -132,6 +133,20 @@ async function loadingCase(engine, page, url) {
     `${engine}: loading line gone; without leaves.rgb "Error loading leaves.rgb" in the console only (${lines.join('; ')})`);
 }
 
+// The desktop program's drive (WORK/desktop/plan by tools/step_shots.sh: TICKS ROW), replayed on
+// the page stepped tick by tick: the same key events at the same ticks, the canvas saved at each shot.
+async function stepCases(engine, page, url) {
+  await b.open(page, url + 'index.html?step');
+  await b.sizeCanvas(page, 640, 480);
+  await page.waitForFunction(() => canvas.width === 640 && canvas.height === 480);
+  for (const [ticks, what, arg] of fs.readFileSync(`${work}/desktop/plan`, 'utf8').trim().split('\n').map((row) => row.split(' '))) {
+    const drawn = await page.evaluate((end, shot) => Module._step(end - Module._tickCount()) || (shot && canvas.toDataURL()),
+      Number(ticks), what === 'shot');
+    if (what === 'shot') fs.writeFileSync(`${work}/${engine}-step-${arg}.png`, Buffer.from(drawn.split(',')[1], 'base64'));
+    else await page.keyboard[what === 'keydown' ? 'down' : 'up'](`Arrow${arg}`);
+  }
+}
+
 const fresh = (browser, run) => browser.newPage().then((page) => run(page).finally(() => page.close()));
 
 async function main() {
@@ -141,6 +156,7 @@ async function main() {
     const started = Date.now();
     const browser = await b.launch(engine);
     await fresh(browser, (page) => viewCases(engine, page, url));
+    await fresh(browser, (page) => stepCases(engine, page, url));
     await fresh(browser, (page) => (engine === 'chromium' ? phoneCases(page, url) : b.open(page, url + 'index.html')
       .then(() => touchCase(page))));
     await fresh(browser, (page) => loadingCase(engine, page, url));

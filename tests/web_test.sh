@@ -15,9 +15,21 @@ moved() {
 ensure_packages "${WEB_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" imagemagick
 "$ROOT/web/build.sh" >/dev/null
 start_xvfb 1280x1024
+# The desktop program along a drive (first frame, sway, turn, blend, run, bump into tree row 0's
+# trunk, straight to the right: 90 degrees is 20 ticks); the page follows its plan (web_test.js).
+configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel frame_step >/dev/null
+printf '%s\n' 'shot first' 'step 40' 'shot sway' 'keydown Right' 'step 20' 'keyup Right' 'shot turn' \
+    'keydown Up' 'step 5' 'shot blend' 'step 10' 'shot run' 'step 30' 'shot bump' 'keyup Up' >"$TMP/drive"
+run_job "$ROOT/tools/step_shots.sh" "$ROOT/build/squirrel" "$ROOT/build/frame_step" "$TMP/drive" "$TMP/desktop"
 run_job node "$ROOT/tests/web_test.js" "$ROOT/build-web" "$TMP" "${ENGINES[@]}" || fail "the browser cases failed"
 
 for engine in "${ENGINES[@]}"; do
+    for shot in first sway turn blend run bump; do   # within 1% of full scale of the desktop's frame
+        mae=$(compare -metric MAE "$TMP/desktop/$shot.png" "$TMP/$engine-step-$shot.png" null: 2>&1 || true)
+        awk -v m="${mae#*(}" 'BEGIN { exit !(m + 0 <= 0.01 && m ~ /^[0-9]/) }' || fail "$engine: $shot against the desktop: $mae"
+    done
+    check_scene "$TMP/$engine-step-first.png"
+    check_scene "$TMP/$engine-step-sway.png"
     check_scene "$TMP/$engine-first.png"
     [ "$(count "$TMP/$engine-first.png" 640x200+0+0 'r + g + b < 10')" -ge 10 ] || fail "$engine: no black bird in the sky"
     CW=1000 CH=500 check "$TMP/$engine-1000x500x1.png" 40x20+950+470 "ground, bottom right at 1000x500" "$GROUND" \

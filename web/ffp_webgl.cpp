@@ -159,6 +159,8 @@ struct Timer {
 };
 
 const bool drawsFrames = (ffp::setSink(draw), true);   // the pipeline hands its frames to draw()
+int stepping = -1;          // 1 while stepping (index.html?step), -1 until the first timer asks
+Timer waiting{nullptr, 0};  // while stepping: the timer set, until step() runs it
 
 void fire(void* timer)
 {
@@ -279,15 +281,38 @@ void glutSwapBuffers()
     frames++;
 }
 
+// Stepping (index.html?step, for tests): the timer does not run by itself
+// but waits here for step().
 void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
 {
     ticks++;
-    emscripten_async_call(fire, new Timer{callback, value}, msecs);
+    if (stepping < 0)
+        stepping = EM_ASM_INT({ return Module.stepping ? 1 : 0; });
+    if (stepping)
+        waiting = {callback, value};
+    else
+        emscripten_async_call(fire, new Timer{callback, value}, msecs);
 }
 
 void glutIgnoreKeyRepeat(int ignore)
 {
     EM_ASM({ Module.ignoreKeyRepeat = $0 != 0; }, ignore);
+}
+
+// step(N), while stepping: N ticks at once, each followed by the program's
+// display, as a frame; step(0) draws the frame again. The page reads the last
+// frame in the same task (the drawing buffer is not kept after it).
+EMSCRIPTEN_KEEPALIVE void step(int count)
+{
+    const auto display = reinterpret_cast<void (*)()>(EM_ASM_INT({ return GLUT.displayFunc; }));
+    for (int k = 0; k < count && waiting.callback != nullptr; k++) {
+        const Timer t = waiting;
+        waiting.callback = nullptr;
+        t.callback(t.value);
+        display();
+    }
+    if (count <= 0)
+        display();
 }
 
 // Read by the page to measure the tick and frame rates.
