@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -62,6 +63,8 @@ size_t vertexCapacity = 0;   // bytes allocated in buffers[0]
 GLuint boundTexture = 0;   // the program's 2-D texture binding
 GLuint shownTexture = 0;   // WebGL's
 std::vector<Packed> packed;       // a frame's vertices as uploaded; kept, so that frames allocate nothing
+std::vector<Packed> sent;         // the vertices in buffers[0]
+constexpr size_t chunk = 256;     // vertices compared at a time
 std::vector<GLushort> indices;    // a frame's batches one after another, for one upload
 std::vector<GLushort> uploaded;   // the indices in buffers[1]: the same from frame to frame while the
                                   // program draws the same primitives, and then not sent again
@@ -119,11 +122,31 @@ void draw(const ffp::Frame& frame)
             p.color[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
         std::copy(v.texCoord, v.texCoord + 2, p.texCoord);
     }
-    // The vertex buffer is allocated once (again only when a frame outgrows it) and overwritten.
-    const size_t bytes = packed.size() * sizeof(Packed);
-    if (bytes > vertexCapacity)
-        emscripten_glBufferData(GL_ARRAY_BUFFER, vertexCapacity = bytes, nullptr, GL_DYNAMIC_DRAW);
-    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, packed.data());
+    // The vertex buffer is allocated once (again only when a frame outgrows
+    // it); of the new vertices only the runs of chunks that differ from what
+    // it holds are sent: whatever stood still since the last frame stays.
+    const size_t count = packed.size();
+    if (count * sizeof(Packed) > vertexCapacity) {
+        emscripten_glBufferData(GL_ARRAY_BUFFER, vertexCapacity = count * sizeof(Packed), nullptr, GL_DYNAMIC_DRAW);
+        sent.clear();
+    }
+    const auto same = [&](size_t from) {
+        const size_t to = std::min(from + chunk, count);
+        return to <= sent.size() && std::memcmp(&packed[from], &sent[from], (to - from) * sizeof(Packed)) == 0;
+    };
+    for (size_t from = 0; from < count;) {
+        if (same(from)) {
+            from += chunk;
+            continue;
+        }
+        size_t to = from + chunk;
+        while (to < count && !same(to))
+            to += chunk;
+        to = std::min(to, count);
+        emscripten_glBufferSubData(GL_ARRAY_BUFFER, from * sizeof(Packed), (to - from) * sizeof(Packed), &packed[from]);
+        from = to;
+    }
+    packed.swap(sent);
     indices.clear();
     for (const ffp::Batch& batch : frame.batches)
         indices.insert(indices.end(), batch.indices.begin(), batch.indices.end());
