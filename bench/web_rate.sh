@@ -2,7 +2,8 @@
 # The browser page against each engine's ceiling and the desktop program, in
 # one run: each round measures, one at a time, the desktop program's ticks per
 # second (bench/run.sh's swap counter), then in Chromium and in Firefox the
-# empty ceiling page and the page (bench/web_rate.js), all at 640x480. Prints
+# empty ceiling page and the page, standing and running (bench/web_rate.js),
+# all at 640x480. Prints
 # every measurement, then the range of each over the rounds.
 set -euo pipefail
 
@@ -17,7 +18,7 @@ usage: $0 [-h | --help] [ROUNDS [SECONDS]]
 Measures, ROUNDS times (default $ROUNDS) and never two at once, for SECONDS
 each (default $SECONDS_EACH): the desktop program's ticks/s, and in headless
 Chromium and in Firefox (on a virtual X server) the ceiling page's and the
-page's ticks/s and frames/s. Builds build-bench/ and build-web/ first.
+page's ticks/s and frames/s, the page standing and then running. Builds build-bench/ and build-web/ first.
 Prints each measurement, then ranges and the page's share of its ceiling.
 Logs land in build-bench/bench-results/. Run it on an otherwise quiet machine.
 USAGE
@@ -28,10 +29,10 @@ USAGE
 summary() {
     awk '
         function keep(key, v) { if (!(key in lo) || v < lo[key]) lo[key] = v; if (!(key in hi) || v > hi[key]) hi[key] = v }
-        $1 == "round" { r = $2 }
-        $1 != "round" { what = $1 " " $2; keep(what " ticks/s", $4); if ($5 != "") keep(what " " $5, $6); order[what] = ++n
+        $1 == "round" { next }
+        { what = $1 " " $2; keep(what " ticks/s", $4); if ($5 != "") keep(what " " $5, $6);
             if ($2 == "ceiling") ceiling[$1] = $4
-            if ($2 == "page") keep($1 " page/ceiling %", 100 * $4 / ceiling[$1]) }
+            if ($1 != "desktop" && $2 != "ceiling") keep($1 " " $2 "/ceiling %", 100 * $4 / ceiling[$1]) }
         END { for (key in lo) printf "%-28s %6.1f - %6.1f\n", key, lo[key], hi[key] }' "$1" | sort
 }
 

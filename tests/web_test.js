@@ -34,6 +34,8 @@ async function viewCases(engine, page, url) {
   page.on('requestfailed', (request) => errors.push(`${request.url()} failed`));
   page.on('response', (response) => response.status() >= 400 && errors.push(`${response.url()} ${response.status()}`));
   await b.open(page, url + 'index.html');
+  await b.sizeCanvas(page, 640, 480);
+  await b.waitTicks(page, 5);
   expect(await page.title() === 'squirrel', `${engine}: title`);
   for (const [width, height, ratio] of [[1000, 500, 1], [640, 480, 2]]) {
     await b.sizeCanvas(page, width, height, ratio);

@@ -21,16 +21,17 @@ struct GLUquadric {
 
 namespace {
 
-// Clip position, lit colour and texture coordinates pass through; the
-// textured program modulates the colour by the texture.
+// The camera takes the position to clip coordinates; lit colour and texture
+// coordinates pass through; the textured program modulates the colour by the texture.
 const char* const vertexShader = R"(
-attribute vec4 clip;
+uniform mat4 camera;
+attribute vec3 position;
 attribute vec4 color;
 attribute vec2 texCoord;
 varying vec4 litColor;
 varying vec2 texPoint;
 void main() {
-    gl_Position = clip;
+    gl_Position = camera * vec4(position, 1.0);
     litColor = color;
     texPoint = texCoord;
 })";
@@ -50,14 +51,15 @@ void main() {
 })";
 
 // A vertex as uploaded: the colour in bytes, as the framebuffer keeps it,
-// so that a frame's upload is 28 bytes a vertex rather than 40.
+// 24 bytes a vertex rather than 36.
 struct Packed {
-    float clip[4];
+    float position[3];
     GLubyte color[4];
     float texCoord[2];
 };
 
 GLuint programs[2];        // untextured, textured
+GLint cameras[2];          // their camera uniforms
 GLuint buffers[2];         // vertices, indices
 size_t vertexCapacity = 0;   // bytes allocated in buffers[0]
 GLuint boundTexture = 0;   // the program's 2-D texture binding
@@ -84,7 +86,7 @@ GLuint program(const char* fragmentSource)
     const GLuint id = emscripten_glCreateProgram();
     emscripten_glAttachShader(id, shader(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(id, shader(GL_FRAGMENT_SHADER, fragmentSource));
-    const char* const attributes[] = {"clip", "color", "texCoord"};
+    const char* const attributes[] = {"position", "color", "texCoord"};
     for (GLuint k = 0; k < 3; k++)
         emscripten_glBindAttribLocation(id, k, attributes[k]);
     emscripten_glLinkProgram(id);
@@ -96,12 +98,14 @@ void setUp()
 {
     programs[0] = program(plainShader);
     programs[1] = program(texturedShader);
+    for (int k = 0; k < 2; k++)
+        cameras[k] = emscripten_glGetUniformLocation(programs[k], "camera");
     emscripten_glGenBuffers(2, buffers);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    const GLint sizes[] = {4, 4, 2};
+    const GLint sizes[] = {3, 4, 2};
     const GLenum types[] = {GL_FLOAT, GL_UNSIGNED_BYTE, GL_FLOAT};
-    const size_t offsets[] = {offsetof(Packed, clip), offsetof(Packed, color), offsetof(Packed, texCoord)};
+    const size_t offsets[] = {offsetof(Packed, position), offsetof(Packed, color), offsetof(Packed, texCoord)};
     for (GLuint k = 0; k < 3; k++) {
         emscripten_glEnableVertexAttribArray(k);
         emscripten_glVertexAttribPointer(k, sizes[k], types[k], types[k] == GL_UNSIGNED_BYTE, sizeof(Packed),
@@ -117,7 +121,7 @@ void draw(const ffp::Frame& frame)
     for (size_t k = 0; k < packed.size(); k++) {
         const ffp::Vertex& v = frame.vertices[k];
         Packed& p = packed[k];
-        std::copy(v.clip, v.clip + 4, p.clip);
+        std::copy(v.position, v.position + 3, p.position);
         for (int c = 0; c < 4; c++)
             p.color[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
         std::copy(v.texCoord, v.texCoord + 2, p.texCoord);
@@ -158,7 +162,9 @@ void draw(const ffp::Frame& frame)
     size_t offset = 0;
     for (const ffp::Batch& batch : frame.batches) {
         if (!batch.indices.empty()) {
-            emscripten_glUseProgram(programs[batch.texture != 0]);
+            const int k = batch.texture != 0;
+            emscripten_glUseProgram(programs[k]);
+            emscripten_glUniformMatrix4fv(cameras[k], 1, GL_FALSE, frame.camera);
             if (batch.texture != 0 && batch.texture != shownTexture)
                 emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = batch.texture);
             emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
