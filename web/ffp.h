@@ -1,9 +1,10 @@
 // The page's own fixed-function pipeline, on the CPU: OpenGL 1.1's matrix
 // stacks, lighting with light 0, materials, texturing state, immediate mode,
 // GLU's quadrics, gluPerspective and gluLookAt, and the 2-D evaluator. Each
-// vertex leaves lit, in world coordinates with the frame's camera; a frame's vertices
-// collect in one array, with one triangle list per texture. Nothing here calls
-// GL: web/ffp_webgl.cpp draws the frame, the native tests compare it with Mesa.
+// vertex leaves lit, in world coordinates (the frame carries the camera); a
+// frame's vertices collect in one array, with one triangle list per texture.
+// Nothing here calls GL: web/ffp_webgl.cpp draws the frame, the native tests
+// compare it with Mesa.
 #ifndef FFP_H
 #define FFP_H
 
