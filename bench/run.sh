@@ -207,4 +207,5 @@ main() {
     echo "logs: $RESULTS"
 }
 
-main "$@"
+# Sourced by bench/web_rate.sh for its functions; run, it measures.
+[[ ${BASH_SOURCE[0]} != "$0" ]] || main "$@"

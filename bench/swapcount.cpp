@@ -2,11 +2,12 @@
 // timer re-arms (glutTimerFunc) of an unmodified GLUT program, so that its
 // frames and ticks per second can be measured from outside.
 //
-// Send the process SIGUSR1: right after its next swap it appends one line
+// Send the process SIGUSR1: at its next swap it appends one line
 //     swaps=<count> ticks=<count> ns=<CLOCK_MONOTONIC of that swap>
 // to the file named by SWAPCOUNT_FILE (standard error if unset). Two such
 // lines some seconds apart give the rates; since both stamps are taken at a
-// swap, the difference covers whole frames only.
+// swap, the difference covers whole frames only. The line is written before
+// the swap is handed on, so it is there once the frame is (tools/step_shots.sh).
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <signal.h>
@@ -75,10 +76,10 @@ extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
 {
     using SwapFn = void (*)(Display*, GLXDrawable);
     static const SwapFn realSwap = nextSymbol<SwapFn>("glXSwapBuffers");
-    realSwap(display, drawable);
     ++swaps;
     if (reportAsked.exchange(false))
         writeReport(monotonicNs());
+    realSwap(display, drawable);
 }
 
 extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)

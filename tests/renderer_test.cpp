@@ -115,13 +115,18 @@ std::pair<std::vector<Vertex>, std::vector<Vertex>> capture(const std::function<
             mesa.push_back({v[0] / half - 1.0, v[1] / half - 1.0, 2.0 * v[2] - 1.0, v[3], v[4], v[5], v[6], v[7], v[8]});
         }
     }
+    const float* m = nullptr;   // the camera of the frame at hand
     const auto add = [&](const ffp::Vertex& v) {
-        const float* c = v.clip;
+        const float* p = v.position;
+        float c[4];
+        for (int k = 0; k < 4; k++)
+            c[k] = m[k] * p[0] + m[4 + k] * p[1] + m[8 + k] * p[2] + m[12 + k];
         if (!asPoints || (std::fabs(c[0]) <= c[3] && std::fabs(c[1]) <= c[3] && std::fabs(c[2]) <= c[3]))
             ours.push_back({c[0] / c[3], c[1] / c[3], c[2] / c[3], v.color[0], v.color[1], v.color[2], v.color[3],
                             v.texCoord[0], v.texCoord[1]});
     };
     for (const ffp::Frame& frame : frames) {
+        m = frame.camera;
         if (asPoints)
             std::for_each(frame.vertices.begin(), frame.vertices.end(), add);
         else

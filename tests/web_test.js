@@ -1,6 +1,7 @@
 // The page in each ENGINE (chromium, firefox), one browser each, and its server; saves
 // into WORK the pictures tests/web_test.sh probes. Usage: node tests/web_test.js DIR WORK ENGINE...
 'use strict';
+const fs = require('fs');
 const http = require('http');
 const b = require('../web/browsers.js');
 const [dir, work, ...engines] = process.argv.slice(2);
@@ -25,15 +26,16 @@ const recordKeys = (page) => page.evaluate(() => ['keydown', 'keyup'].forEach((t
   window.addEventListener(type, (event) => (window.keyLog = window.keyLog || []).push(`${type} ${event.keyCode}`))));
 const keyLog = (page) => page.evaluate(() => (window.keyLog || []).splice(0).join(', '));
 
-// The first frame, a resize, density 2 and the Up key, on one page.
+// A resize and density 2, on one page, quiet.
 async function viewCases(engine, page, url) {
-  const errors = [];
-  page.on('console', (line) => /^(Error|Unable)/.test(line.text()) && errors.push(line.text()));
+  const errors = [];   // every warning or error in the console, exception, failed request
+  page.on('console', (line) => /^(error|warn)/.test(line.type()) && errors.push(line.text()));
   page.on('pageerror', (error) => errors.push(error.message));
+  page.on('requestfailed', (request) => errors.push(`${request.url()} failed`));
+  page.on('response', (response) => response.status() >= 400 && errors.push(`${response.url()} ${response.status()}`));
   await b.open(page, url + 'index.html');
   await b.sizeCanvas(page, 640, 480);
   await b.waitTicks(page, 5);
-  await b.shot(page, `${work}/${engine}-first.png`);
   expect(await page.title() === 'squirrel', `${engine}: title`);
   for (const [width, height, ratio] of [[1000, 500, 1], [640, 480, 2]]) {
     await b.sizeCanvas(page, width, height, ratio);
@@ -42,12 +44,8 @@ async function viewCases(engine, page, url) {
     expect(await buffer(page) === want, `${engine}: ${width}x${height} at ratio ${ratio}: drawing buffer ${want}`);
     await b.shot(page, `${work}/${engine}-${width}x${height}x${ratio}.png`);
   }
-  await b.sizeCanvas(page, 640, 480);
-  await page.keyboard.down('ArrowUp');   // until tree row 0 is behind the camera
-  await b.waitTicks(page, 50);
-  await b.shot(page, `${work}/${engine}-up.png`);
-  await page.keyboard.up('ArrowUp');
-  expect(errors.length === 0, `${engine}: no program messages or exceptions (${errors.join('; ')})`);
+  const glError = await page.$eval('#canvas', (canvas) => canvas.getContext('webgl').getError());
+  expect(errors.length === 0 && glError === 0, `${engine}: a quiet console, no failed request, WebGL error ${glError} (${errors.join('; ')})`);
 }
 
 // At phone size with touch (Chromium emulates one): laid out at device
@@ -129,6 +127,20 @@ async function loadingCase(engine, page, url) {
     `${engine}: loading line gone; without leaves.rgb "Error loading leaves.rgb" in the console only (${lines.join('; ')})`);
 }
 
+// The desktop program's drive (WORK/desktop/plan by tools/step_shots.sh: TICKS ROW), replayed on
+// the page stepped tick by tick: the same key events at the same ticks, the canvas saved at each shot.
+async function stepCases(engine, page, url) {
+  await b.open(page, url + 'index.html?step');
+  await b.sizeCanvas(page, 640, 480);
+  await page.waitForFunction(() => canvas.width === 640 && canvas.height === 480);
+  for (const [ticks, what, arg] of fs.readFileSync(`${work}/desktop/plan`, 'utf8').trim().split('\n').map((row) => row.split(' '))) {
+    const drawn = await page.evaluate((end, shot) => Module._step(end - Module._tickCount()) || (shot && canvas.toDataURL()),
+      Number(ticks), what === 'shot');
+    if (what === 'shot') fs.writeFileSync(`${work}/${engine}-step-${arg}.png`, Buffer.from(drawn.split(',')[1], 'base64'));
+    else await page.keyboard[what === 'keydown' ? 'down' : 'up'](`Arrow${arg}`);
+  }
+}
+
 const fresh = (browser, run) => browser.newPage().then((page) => run(page).finally(() => page.close()));
 
 async function main() {
@@ -138,6 +150,7 @@ async function main() {
     const started = Date.now();
     const browser = await b.launch(engine);
     await fresh(browser, (page) => viewCases(engine, page, url));
+    await fresh(browser, (page) => stepCases(engine, page, url));
     await fresh(browser, (page) => (engine === 'chromium' ? phoneCases(page, url) : b.open(page, url + 'index.html')
       .then(() => touchCase(page))));
     await fresh(browser, (page) => loadingCase(engine, page, url));

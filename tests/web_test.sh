@@ -15,16 +15,26 @@ moved() {
 ensure_packages "${WEB_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" imagemagick
 "$ROOT/web/build.sh" >/dev/null
 start_xvfb 1280x1024
+# The desktop program along a drive (first frame, sway, turn, blend, run, bump into tree row 0's
+# trunk, straight to the right: 90 degrees is 20 ticks); the page follows its plan (web_test.js).
+configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel frame_step >/dev/null
+printf '%s\n' 'shot first' 'step 40' 'shot sway' 'keydown Right' 'step 20' 'keyup Right' 'shot turn' \
+    'keydown Up' 'step 5' 'shot blend' 'step 10' 'shot run' 'step 30' 'shot bump' 'keyup Up' >"$TMP/drive"
+run_job "$ROOT/tools/step_shots.sh" "$ROOT/build/squirrel" "$ROOT/build/frame_step" "$TMP/drive" "$TMP/desktop"
 run_job node "$ROOT/tests/web_test.js" "$ROOT/build-web" "$TMP" "${ENGINES[@]}" || fail "the browser cases failed"
 
 for engine in "${ENGINES[@]}"; do
-    check_scene "$TMP/$engine-first.png"
-    [ "$(count "$TMP/$engine-first.png" 640x200+0+0 'r + g + b < 10')" -ge 10 ] || fail "$engine: no black bird in the sky"
+    for shot in first sway turn blend run bump; do   # within 1% of full scale of the desktop's frame
+        mae=$(compare -metric MAE "$TMP/desktop/$shot.png" "$TMP/$engine-step-$shot.png" null: 2>&1 || true)
+        awk -v m="${mae#*(}" 'BEGIN { exit !(m + 0 <= 0.01 && m ~ /^[0-9]/) }' || fail "$engine: $shot against the desktop: $mae"
+    done
+    check_scene "$TMP/$engine-step-first.png"
+    [ "$(count "$TMP/$engine-step-first.png" 640x200+0+0 'r + g + b < 10')" -ge 10 ] || fail "$engine: no black bird in the sky"
+    check_scene "$TMP/$engine-step-sway.png"
     CW=1000 CH=500 check "$TMP/$engine-1000x500x1.png" 40x20+950+470 "ground, bottom right at 1000x500" "$GROUND" \
         "$(CW=1000 CH=500 at 8 30 3 1 0)" "trunk of tree row 0 at the aspect 2:1" 'r >= 20 && b <= 5 && r > g'
     convert "$TMP/$engine-640x480x2.png" -resize '640x480!' "$TMP/$engine-half.png"
     check_scene "$TMP/$engine-half.png"
-    moved "$engine-up.png"
     check_scene "$TMP/$engine-missing2.png"
     ! compare -metric AE "$TMP/$engine-missing1.png" "$TMP/$engine-missing2.png" null: 2>/dev/null ||
         fail "$engine: without leaves.rgb the page stopped drawing"

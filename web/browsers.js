@@ -54,6 +54,12 @@ async function close(entry) {
   fs.rmSync(entry.profile, { recursive: true, force: true, maxRetries: 10 });
 }
 
+// closeBrowser(BROWSER): closes one browser that launch started, and removes its profile.
+async function closeBrowser(browser) {
+  const at = started.findIndex((entry) => entry.browser === browser);
+  if (at >= 0) await close(started.splice(at, 1)[0]);
+}
+
 async function stopAll() {
   servers.splice(0).forEach((server) => { server.close(); server.closeAllConnections(); });
   await Promise.all(started.splice(0).map(close));
@@ -82,14 +88,14 @@ async function startServer(dir) {
 }
 
 // The page's counters, kept by the program's layer: ticks and frames drawn.
-const counters = () => [performance.now(), Module._compatTicks(), Module._compatFrames()];
+const counters = () => [performance.now(), Module._tickCount(), Module._frameCount()];
 
 // Waits (up to 30 s) until the program has drawn a frame; throws with the
 // page's own sentence when it shows a failure instead.
 async function firstFrame(page) {
   const shown = await page.waitForFunction(() => document.getElementById('status')?.className === 'failed'
     ? document.getElementById('status').textContent
-    : typeof Module === 'object' && Module.calledRun && Module._compatFrames() > 0, { timeout: 30000, polling: 50 });
+    : typeof Module === 'object' && Module.calledRun && Module._frameCount() > 0, { timeout: 30000, polling: 50 });
   const result = await shown.jsonValue();
   if (result !== true) throw new Error(`the page says: ${result}`);
 }
@@ -109,8 +115,8 @@ async function sizeCanvas(page, width, height, deviceScaleFactor = 1) {
 
 // waitTicks(PAGE, N): until the program has ticked N more times.
 async function waitTicks(page, ticks) {
-  const start = await page.evaluate(() => Module._compatTicks());
-  await page.waitForFunction((end) => Module._compatTicks() >= end, { timeout: 30000, polling: 20 }, start + ticks);
+  const start = await page.evaluate(() => Module._tickCount());
+  await page.waitForFunction((end) => Module._tickCount() >= end, { timeout: 30000, polling: 20 }, start + ticks);
 }
 
 async function shot(page, file) {
@@ -140,4 +146,4 @@ async function cli([mode, dir, arg, engine = 'chromium']) {
 }
 
 if (require.main === module) run(() => cli(process.argv.slice(2)));
-module.exports = { launch, run, startServer, firstFrame, open, sizeCanvas, waitTicks, shot };
+module.exports = { launch, closeBrowser, run, startServer, firstFrame, open, sizeCanvas, waitTicks, shot };

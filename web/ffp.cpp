@@ -88,8 +88,11 @@ struct Map2 {
 struct State {
     std::vector<Matrix> modelview{Matrix()}, projection{Matrix()};
     std::vector<Matrix>* stack = &modelview;   // the one glMatrixMode chose
-    bool derivedStale = true;                  // clip and normal matrices need recomputing
-    Matrix clip;                               // projection times model-view
+    // Alongside each model-view: its part up to the last gluLookAt (view) and
+    // the transforms since (model), so that modelview = view * model.
+    std::vector<Matrix> view{Matrix()}, model{Matrix()};
+    bool derivedStale = true;                  // camera and normal matrices need recomputing
+    Matrix camera;                             // projection times view
     float normalMatrix[9];                     // inverse transpose of the model-view's 3x3, row-major
     Light light0;
     Material material;
@@ -119,7 +122,7 @@ Matrix& top()
 void updateDerived()
 {
     const Matrix& mv = state.modelview.back();
-    state.clip = product(state.projection.back(), mv);
+    state.camera = product(state.projection.back(), state.view.back());
     // The inverse of the 3x3 by cofactors; its transpose maps normals.
     const auto a = [&](int row, int col) { return double(mv.m[row + 4 * col]); };
     double cof[9];
@@ -392,14 +395,25 @@ void matrixMode(GLenum mode)
     state.stack = mode == GL_PROJECTION ? &state.projection : &state.modelview;
 }
 
+bool onModelview()
+{
+    return state.stack == &state.modelview;
+}
+
 void loadIdentity()
 {
     top() = Matrix();
+    if (onModelview())
+        state.view.back() = state.model.back() = Matrix();
 }
 
 void pushMatrix()
 {
     state.stack->push_back(state.stack->back());
+    if (onModelview()) {
+        state.view.push_back(state.view.back());
+        state.model.push_back(state.model.back());
+    }
 }
 
 void popMatrix()
@@ -407,6 +421,10 @@ void popMatrix()
     if (state.stack->size() > 1) {
         state.stack->pop_back();
         state.derivedStale = true;
+        if (onModelview()) {
+            state.view.pop_back();
+            state.model.pop_back();
+        }
     }
 }
 
@@ -415,6 +433,8 @@ void multMatrix(const GLfloat m[16])
     Matrix factor;
     std::copy(m, m + 16, factor.m);
     top() = product(top(), factor);
+    if (onModelview())
+        state.model.back() = product(state.model.back(), factor);
 }
 
 void translate(GLfloat x, GLfloat y, GLfloat z)
@@ -494,8 +514,16 @@ void textureImage(GLint level)
         state.withImage.insert(state.bound);
 }
 
+// A frame has one camera: a new one starts a new frame.
 void begin(GLenum mode)
 {
+    if (state.derivedStale)
+        updateDerived();
+    Frame& frame = state.frame;
+    if (!std::equal(frame.camera, frame.camera + 16, state.camera.m)) {
+        flush();
+        std::copy(state.camera.m, state.camera.m + 16, frame.camera);
+    }
     state.mode = mode;
     state.first = state.frame.vertices.size();
     state.batch = currentBatch();
@@ -506,9 +534,9 @@ void vertex(GLfloat x, GLfloat y, GLfloat z)
     if (state.derivedStale)
         updateDerived();
     Vertex v;
-    const float* m = state.clip.m;
-    for (int k = 0; k < 4; k++)
-        v.clip[k] = m[k] * x + m[4 + k] * y + m[8 + k] * z + m[12 + k];
+    const float* m = state.model.back().m;
+    for (int k = 0; k < 3; k++)
+        v.position[k] = m[k] * x + m[4 + k] * y + m[8 + k] * z + m[12 + k];
     const float position[3] = {x, y, z};
     shade(position, v.color);
     v.texCoord[0] = state.texCoord[0];
@@ -664,6 +692,10 @@ void lookAt(double eyeX, double eyeY, double eyeZ, double centerX, double center
         0.0f, 0.0f, 0.0f, 1.0f};
     multMatrix(rotation);
     translate(float(-eyeX), float(-eyeY), float(-eyeZ));
+    if (onModelview()) {
+        state.view.back() = state.modelview.back();
+        state.model.back() = Matrix();
+    }
 }
 
 }  // namespace ffp

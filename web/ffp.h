@@ -1,9 +1,10 @@
 // The page's own fixed-function pipeline, on the CPU: OpenGL 1.1's matrix
 // stacks, lighting with light 0, materials, texturing state, immediate mode,
 // GLU's quadrics, gluPerspective and gluLookAt, and the 2-D evaluator. Each
-// vertex leaves transformed to clip coordinates and lit; a frame's vertices
-// collect in one array, with one triangle list per texture. Nothing here calls
-// GL: web/ffp_webgl.cpp draws the frame, the native tests compare it with Mesa.
+// vertex leaves lit, in world coordinates (the frame carries the camera); a
+// frame's vertices collect in one array, with one triangle list per texture.
+// Nothing here calls GL: web/ffp_webgl.cpp draws the frame, the native tests
+// compare it with Mesa.
 #ifndef FFP_H
 #define FFP_H
 
@@ -15,7 +16,8 @@ namespace ffp {
 
 // One vertex as the page draws it.
 struct Vertex {
-    float clip[4];       // clip coordinates
+    float position[3];   // after the model-view's transforms since the last gluLookAt
+                         // (all affine), so that what stands still in the world keeps them
     float color[4];      // lit RGBA, clamped to [0, 1]
     float texCoord[2];
 };
@@ -28,12 +30,14 @@ struct Batch {
 };
 
 struct Frame {
+    float camera[16] = {};          // clip coordinates from positions: the projection times the
+                                    // model-view as gluLookAt left it (column-major)
     std::vector<Vertex> vertices;   // in the order the program gave them
     std::vector<Batch> batches;     // in the order their textures first came up
 };
 
 // Receives the frame at finish(), and earlier whenever its vertices would
-// outgrow 16-bit indices.
+// outgrow 16-bit indices or the camera changes.
 using Sink = void (*)(const Frame& frame);
 void setSink(Sink sink);
 void finish();   // hands the frame to the sink and starts the next one

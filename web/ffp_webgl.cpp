@@ -7,7 +7,9 @@
 #include <emscripten.h>
 #include <webgl/webgl1.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -19,16 +21,17 @@ struct GLUquadric {
 
 namespace {
 
-// Clip position, lit colour and texture coordinates pass through; the
-// textured program modulates the colour by the texture.
+// The camera takes the position to clip coordinates; lit colour and texture
+// coordinates pass through; the textured program modulates the colour by the texture.
 const char* const vertexShader = R"(
-attribute vec4 clip;
+uniform mat4 camera;
+attribute vec3 position;
 attribute vec4 color;
 attribute vec2 texCoord;
 varying vec4 litColor;
 varying vec2 texPoint;
 void main() {
-    gl_Position = clip;
+    gl_Position = camera * vec4(position, 1.0);
     litColor = color;
     texPoint = texCoord;
 })";
@@ -47,11 +50,26 @@ void main() {
     gl_FragColor = litColor * texture2D(image, texPoint);
 })";
 
+// A vertex as uploaded: the colour in bytes, as the framebuffer keeps it,
+// 24 bytes a vertex rather than 36.
+struct Packed {
+    float position[3];
+    GLubyte color[4];
+    float texCoord[2];
+};
+
 GLuint programs[2];        // untextured, textured
+GLint cameras[2];          // their camera uniforms
 GLuint buffers[2];         // vertices, indices
+size_t vertexCapacity = 0;   // bytes allocated in buffers[0]
 GLuint boundTexture = 0;   // the program's 2-D texture binding
 GLuint shownTexture = 0;   // WebGL's
-std::vector<GLushort> indices;   // a frame's batches one after another, for one upload
+std::vector<Packed> packed;       // a frame's vertices as uploaded; kept, so that frames allocate nothing
+std::vector<Packed> sent;         // the vertices in buffers[0]
+constexpr size_t chunk = 256;     // vertices compared at a time
+std::vector<GLushort> indices;    // a frame's batches one after another, for one upload
+std::vector<GLushort> uploaded;   // the indices in buffers[1]: the same from frame to frame while the
+                                  // program draws the same primitives, and then not sent again
 int ticks = 0;             // timer registrations
 int frames = 0;            // buffer swaps
 
@@ -68,7 +86,7 @@ GLuint program(const char* fragmentSource)
     const GLuint id = emscripten_glCreateProgram();
     emscripten_glAttachShader(id, shader(GL_VERTEX_SHADER, vertexShader));
     emscripten_glAttachShader(id, shader(GL_FRAGMENT_SHADER, fragmentSource));
-    const char* const attributes[] = {"clip", "color", "texCoord"};
+    const char* const attributes[] = {"position", "color", "texCoord"};
     for (GLuint k = 0; k < 3; k++)
         emscripten_glBindAttribLocation(id, k, attributes[k]);
     emscripten_glLinkProgram(id);
@@ -80,15 +98,17 @@ void setUp()
 {
     programs[0] = program(plainShader);
     programs[1] = program(texturedShader);
+    for (int k = 0; k < 2; k++)
+        cameras[k] = emscripten_glGetUniformLocation(programs[k], "camera");
     emscripten_glGenBuffers(2, buffers);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
     emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-    const GLint sizes[] = {4, 4, 2};
-    const size_t offsets[] = {offsetof(ffp::Vertex, clip), offsetof(ffp::Vertex, color),
-                              offsetof(ffp::Vertex, texCoord)};
+    const GLint sizes[] = {3, 4, 2};
+    const GLenum types[] = {GL_FLOAT, GL_UNSIGNED_BYTE, GL_FLOAT};
+    const size_t offsets[] = {offsetof(Packed, position), offsetof(Packed, color), offsetof(Packed, texCoord)};
     for (GLuint k = 0; k < 3; k++) {
         emscripten_glEnableVertexAttribArray(k);
-        emscripten_glVertexAttribPointer(k, sizes[k], GL_FLOAT, GL_FALSE, sizeof(ffp::Vertex),
+        emscripten_glVertexAttribPointer(k, sizes[k], types[k], types[k] == GL_UNSIGNED_BYTE, sizeof(Packed),
                                          reinterpret_cast<const void*>(offsets[k]));
     }
 }
@@ -97,17 +117,54 @@ void draw(const ffp::Frame& frame)
 {
     if (programs[0] == 0)
         setUp();
+    packed.resize(frame.vertices.size());
+    for (size_t k = 0; k < packed.size(); k++) {
+        const ffp::Vertex& v = frame.vertices[k];
+        Packed& p = packed[k];
+        std::copy(v.position, v.position + 3, p.position);
+        for (int c = 0; c < 4; c++)
+            p.color[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
+        std::copy(v.texCoord, v.texCoord + 2, p.texCoord);
+    }
+    // The vertex buffer is allocated once (again only when a frame outgrows
+    // it); of the new vertices only the runs of chunks that differ from what
+    // it holds are sent: whatever stood still since the last frame stays.
+    const size_t count = packed.size();
+    if (count * sizeof(Packed) > vertexCapacity) {
+        emscripten_glBufferData(GL_ARRAY_BUFFER, vertexCapacity = count * sizeof(Packed), nullptr, GL_DYNAMIC_DRAW);
+        sent.clear();
+    }
+    const auto same = [&](size_t from) {
+        const size_t to = std::min(from + chunk, count);
+        return to <= sent.size() && std::memcmp(&packed[from], &sent[from], (to - from) * sizeof(Packed)) == 0;
+    };
+    for (size_t from = 0; from < count;) {
+        if (same(from)) {
+            from += chunk;
+            continue;
+        }
+        size_t to = from + chunk;
+        while (to < count && !same(to))
+            to += chunk;
+        to = std::min(to, count);
+        emscripten_glBufferSubData(GL_ARRAY_BUFFER, from * sizeof(Packed), (to - from) * sizeof(Packed), &packed[from]);
+        from = to;
+    }
+    packed.swap(sent);
     indices.clear();
     for (const ffp::Batch& batch : frame.batches)
         indices.insert(indices.end(), batch.indices.begin(), batch.indices.end());
-    emscripten_glBufferData(GL_ARRAY_BUFFER, frame.vertices.size() * sizeof(ffp::Vertex),
-                            frame.vertices.data(), GL_STREAM_DRAW);
-    emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLushort), indices.data(),
-                            GL_STREAM_DRAW);
+    if (indices != uploaded) {
+        emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, indices.size() * sizeof(GLushort), indices.data(),
+                                GL_STATIC_DRAW);
+        uploaded = indices;
+    }
     size_t offset = 0;
     for (const ffp::Batch& batch : frame.batches) {
         if (!batch.indices.empty()) {
-            emscripten_glUseProgram(programs[batch.texture != 0]);
+            const int k = batch.texture != 0;
+            emscripten_glUseProgram(programs[k]);
+            emscripten_glUniformMatrix4fv(cameras[k], 1, GL_FALSE, frame.camera);
             if (batch.texture != 0 && batch.texture != shownTexture)
                 emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = batch.texture);
             emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
@@ -131,6 +188,8 @@ struct Timer {
 };
 
 const bool drawsFrames = (ffp::setSink(draw), true);   // the pipeline hands its frames to draw()
+int stepping = -1;          // 1 while stepping (index.html?step), -1 until the first timer asks
+Timer waiting{nullptr, 0};  // while stepping: the timer set, until step() runs it
 
 void fire(void* timer)
 {
@@ -251,10 +310,17 @@ void glutSwapBuffers()
     frames++;
 }
 
+// Stepping (index.html?step, for tests): the timer does not run by itself
+// but waits here for step().
 void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
 {
     ticks++;
-    emscripten_async_call(fire, new Timer{callback, value}, msecs);
+    if (stepping < 0)
+        stepping = EM_ASM_INT({ return Module.stepping ? 1 : 0; });
+    if (stepping)
+        waiting = {callback, value};
+    else
+        emscripten_async_call(fire, new Timer{callback, value}, msecs);
 }
 
 void glutIgnoreKeyRepeat(int ignore)
@@ -262,8 +328,24 @@ void glutIgnoreKeyRepeat(int ignore)
     EM_ASM({ Module.ignoreKeyRepeat = $0 != 0; }, ignore);
 }
 
+// step(N), while stepping: N ticks at once, each followed by the program's
+// display, as a frame; step(0) draws the frame again. The page reads the last
+// frame in the same task (the drawing buffer is not kept after it).
+EMSCRIPTEN_KEEPALIVE void step(int count)
+{
+    const auto display = reinterpret_cast<void (*)()>(EM_ASM_INT({ return GLUT.displayFunc; }));
+    for (int k = 0; k < count && waiting.callback != nullptr; k++) {
+        const Timer t = waiting;
+        waiting.callback = nullptr;
+        t.callback(t.value);
+        display();
+    }
+    if (count <= 0)
+        display();
+}
+
 // Read by the page to measure the tick and frame rates.
-EMSCRIPTEN_KEEPALIVE int compatTicks() { return ticks; }
-EMSCRIPTEN_KEEPALIVE int compatFrames() { return frames; }
+EMSCRIPTEN_KEEPALIVE int tickCount() { return ticks; }
+EMSCRIPTEN_KEEPALIVE int frameCount() { return frames; }
 
 }  // extern "C"

@@ -13,6 +13,8 @@ window.addEventListener('keydown', function (event) {
 // index.html?without=leaves.rgb starts the program without that texture
 // file, to show how it carries on without one; index.html?fail=quadric makes
 // its GLU quadric fail (web/ffp_webgl.cpp), to show how it stops.
+// index.html?step: the program's timer waits for Module._step(N) (tests).
+Module['stepping'] = new URLSearchParams(location.search).has('step');
 Module['failQuadric'] = new URLSearchParams(location.search).getAll('fail').indexOf('quadric') >= 0;
 Module['onRuntimeInitialized'] = function () {
   new URLSearchParams(location.search).getAll('without').forEach(function (name) {
