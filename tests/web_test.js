@@ -44,6 +44,10 @@ async function viewCases(engine, page, url) {
     expect(await buffer(page) === want, `${engine}: ${width}x${height} at ratio ${ratio}: drawing buffer ${want}`);
     await b.shot(page, `${work}/${engine}-${width}x${height}x${ratio}.png`);
   }
+  await recordKeys(page);   // glutIgnoreKeyRepeat: a held key's repeated key-downs never reach GLUT
+  await page.evaluate(() => [['keydown', false], ['keydown', true], ['keyup', false]].forEach(([type, repeat]) =>
+    document.dispatchEvent(new KeyboardEvent(type, { keyCode: 38, repeat, bubbles: true }))));
+  expect(await keyLog(page) === 'keydown 38, keyup 38', `${engine}: a repeated key-down dropped`);
   const glError = await page.$eval('#canvas', (canvas) => canvas.getContext('webgl').getError());
   expect(errors.length === 0 && glError === 0, `${engine}: a quiet console, no failed request, WebGL error ${glError} (${errors.join('; ')})`);
 }
