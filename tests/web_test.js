@@ -39,9 +39,10 @@ async function viewCases(engine, page, url) {
   expect(await page.title() === 'squirrel', `${engine}: title`);
   for (const [width, height, ratio] of [[1000, 500, 1], [640, 480, 2]]) {
     await b.sizeCanvas(page, width, height, ratio);
-    await b.waitTicks(page, 3);
-    const want = `${width * ratio}x${height * ratio}`;
+    const want = `${width * ratio}x${height * ratio}`;   // the resize reaches the page at its next frame
+    await page.waitForFunction((size) => `${canvas.width}x${canvas.height}` === size, { timeout: 10000 }, want).catch(() => {});
     expect(await buffer(page) === want, `${engine}: ${width}x${height} at ratio ${ratio}: drawing buffer ${want}`);
+    await b.waitTicks(page, 3);
     await b.shot(page, `${work}/${engine}-${width}x${height}x${ratio}.png`);
   }
   await recordKeys(page);   // glutIgnoreKeyRepeat: a held key's repeated key-downs never reach GLUT
