@@ -30,11 +30,7 @@ ctest_pass() {
 }
 
 main() {
-    case "${1:-}" in
-        "") ;;
-        -h | --help) usage; exit 0 ;;
-        *) usage >&2; exit 2 ;;
-    esac
+    no_options "$@"
     handle_signals
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" "${SCREENSHOT_PACKAGES[@]}" \
         "${TEST_PACKAGES[@]}"

@@ -144,11 +144,7 @@ row() {
 }
 
 main() {
-    case "${1:-}" in
-        "") ;;
-        -h | --help) usage; exit 0 ;;
-        *) usage >&2; exit 2 ;;
-    esac
+    no_options "$@"
     handle_signals
     ensure_packages "${BUILD_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" xdotool "${BENCH_PACKAGES[@]}"
     mkdir -p "$RESULTS"

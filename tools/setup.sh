@@ -52,6 +52,17 @@ children_of_mine() {
     ps -o pid=,sid= --ppid "$$" | awk -v x="${XVFB_PID:-0}" "\$1 != x && ($1) { print \$1 }"
 }
 
+# no_options ARGS...: for a script that takes no arguments: -h or --help
+# prints its usage (the script's usage function) and exits 0, anything else
+# prints it on stderr and exits 2.
+no_options() {
+    case "${1:-}" in
+        "") ;;
+        -h | --help) usage; exit 0 ;;
+        *) usage >&2; exit 2 ;;
+    esac
+}
+
 # handle_signals: Ctrl-C (SIGINT), SIGTERM and SIGHUP stop everything the
 # script started and end it with 130, 143 or 129; any other end cleans up too.
 # Bash runs a trap only once its foreground command is done, so anything

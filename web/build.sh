@@ -26,11 +26,7 @@ node_modules() {
 }
 
 main() {
-    case "${1:-}" in
-        -h | --help) usage; exit 0 ;;
-        "") ;;
-        *) usage >&2; exit 2 ;;
-    esac
+    no_options "$@"
     handle_signals
     command -v emcmake >/dev/null || fail "emcmake not found (Debian package emscripten)"
     command -v node >/dev/null && command -v npm >/dev/null ||
