@@ -1,7 +1,7 @@
 // Browser build only: the OpenGL 1.1, GLU and GLUT names the program calls,
 // defined here over the pipeline of ffp.h (these definitions take the place of
-// Emscripten's own), and the drawing of each frame through WebGL 1: one
-// upload of its vertices and one of its indices, one draw call per texture.
+// Emscripten's own), and the drawing of each frame through WebGL 1: what
+// changed of its vertex attributes and indices uploaded, one draw call per texture.
 // Also counts ticks and frames for the page.
 #include <GL/glut.h>
 #include <emscripten.h>
@@ -50,25 +50,71 @@ void main() {
     gl_FragColor = litColor * texture2D(image, texPoint);
 })";
 
-// A vertex as uploaded: the colour in bytes, as the framebuffer keeps it,
-// 24 bytes a vertex rather than 36.
-struct Packed {
-    float position[3];
-    GLubyte color[4];
-    float texCoord[2];
+// A frame's values of one vertex attribute, each attribute in a buffer of its
+// own, so that what did not change for a vertex is not sent again with what
+// did: running, the squirrel's positions and colours change every frame but
+// its texture coordinates never do. Of the new values only the runs of
+// chunks that differ from what the buffer holds are sent.
+template <typename Value>
+struct Stream {
+    GLuint buffer = 0;
+    size_t capacity = 0;         // values allocated in buffer
+    std::vector<Value> values;   // the frame's; kept, so that frames allocate nothing
+    std::vector<Value> sent;     // the buffer's
+
+    void upload()
+    {
+        constexpr size_t chunk = 256;   // values compared at a time
+        const size_t count = values.size();
+        const auto same = [&](size_t from) {
+            const size_t to = std::min(from + chunk, count);
+            return to <= sent.size() && std::memcmp(&values[from], &sent[from], (to - from) * sizeof(Value)) == 0;
+        };
+        bool bound = false;
+        if (count > capacity) {   // allocated once, again only when a frame outgrows it
+            emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffer);
+            emscripten_glBufferData(GL_ARRAY_BUFFER, (capacity = count) * sizeof(Value), nullptr, GL_DYNAMIC_DRAW);
+            sent.clear();
+            bound = true;
+        }
+        for (size_t from = 0; from < count;) {
+            if (same(from)) {
+                from += chunk;
+                continue;
+            }
+            size_t to = from + chunk;
+            while (to < count && !same(to))
+                to += chunk;
+            to = std::min(to, count);
+            if (!bound)
+                emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffer);
+            bound = true;
+            emscripten_glBufferSubData(GL_ARRAY_BUFFER, from * sizeof(Value), (to - from) * sizeof(Value), &values[from]);
+            from = to;
+        }
+        values.swap(sent);
+    }
+};
+
+struct Position {
+    float xyz[3];
+};
+struct Color {   // in bytes, as the framebuffer keeps it
+    GLubyte rgba[4];
+};
+struct TexCoord {
+    float st[2];
 };
 
 GLuint programs[2];        // untextured, textured
 GLint cameras[2];          // their camera uniforms
-GLuint buffers[2];         // vertices, indices
-size_t vertexCapacity = 0;   // bytes allocated in buffers[0]
+Stream<Position> positions;
+Stream<Color> colors;
+Stream<TexCoord> texCoords;
 GLuint boundTexture = 0;   // the program's 2-D texture binding
 GLuint shownTexture = 0;   // WebGL's
-std::vector<Packed> packed;       // a frame's vertices as uploaded; kept, so that frames allocate nothing
-std::vector<Packed> sent;         // the vertices in buffers[0]
-constexpr size_t chunk = 256;     // vertices compared at a time
 std::vector<GLushort> indices;    // a frame's batches one after another, for one upload
-std::vector<GLushort> uploaded;   // the indices in buffers[1]: the same from frame to frame while the
+std::vector<GLushort> uploaded;   // the indices in the index buffer: the same from frame to frame while the
                                   // program draws the same primitives, and then not sent again
 int ticks = 0;             // timer registrations
 int frames = 0;            // buffer swaps
@@ -100,16 +146,18 @@ void setUp()
     programs[1] = program(texturedShader);
     for (int k = 0; k < 2; k++)
         cameras[k] = emscripten_glGetUniformLocation(programs[k], "camera");
-    emscripten_glGenBuffers(2, buffers);
-    emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    GLuint buffers[4];
+    emscripten_glGenBuffers(4, buffers);
+    positions.buffer = buffers[0];
+    colors.buffer = buffers[1];
+    texCoords.buffer = buffers[2];
+    emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[3]);
     const GLint sizes[] = {3, 4, 2};
     const GLenum types[] = {GL_FLOAT, GL_UNSIGNED_BYTE, GL_FLOAT};
-    const size_t offsets[] = {offsetof(Packed, position), offsetof(Packed, color), offsetof(Packed, texCoord)};
     for (GLuint k = 0; k < 3; k++) {
+        emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffers[k]);
         emscripten_glEnableVertexAttribArray(k);
-        emscripten_glVertexAttribPointer(k, sizes[k], types[k], types[k] == GL_UNSIGNED_BYTE, sizeof(Packed),
-                                         reinterpret_cast<const void*>(offsets[k]));
+        emscripten_glVertexAttribPointer(k, sizes[k], types[k], types[k] == GL_UNSIGNED_BYTE, 0, nullptr);
     }
 }
 
@@ -117,40 +165,20 @@ void draw(const ffp::Frame& frame)
 {
     if (programs[0] == 0)
         setUp();
-    packed.resize(frame.vertices.size());
-    for (size_t k = 0; k < packed.size(); k++) {
+    const size_t count = frame.vertices.size();
+    positions.values.resize(count);
+    colors.values.resize(count);
+    texCoords.values.resize(count);
+    for (size_t k = 0; k < count; k++) {
         const ffp::Vertex& v = frame.vertices[k];
-        Packed& p = packed[k];
-        std::copy(v.position, v.position + 3, p.position);
+        std::copy(v.position, v.position + 3, positions.values[k].xyz);
         for (int c = 0; c < 4; c++)
-            p.color[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
-        std::copy(v.texCoord, v.texCoord + 2, p.texCoord);
+            colors.values[k].rgba[c] = GLubyte(v.color[c] * 255.0f + 0.5f);
+        std::copy(v.texCoord, v.texCoord + 2, texCoords.values[k].st);
     }
-    // The vertex buffer is allocated once (again only when a frame outgrows
-    // it); of the new vertices only the runs of chunks that differ from what
-    // it holds are sent: whatever stood still since the last frame stays.
-    const size_t count = packed.size();
-    if (count * sizeof(Packed) > vertexCapacity) {
-        emscripten_glBufferData(GL_ARRAY_BUFFER, vertexCapacity = count * sizeof(Packed), nullptr, GL_DYNAMIC_DRAW);
-        sent.clear();
-    }
-    const auto same = [&](size_t from) {
-        const size_t to = std::min(from + chunk, count);
-        return to <= sent.size() && std::memcmp(&packed[from], &sent[from], (to - from) * sizeof(Packed)) == 0;
-    };
-    for (size_t from = 0; from < count;) {
-        if (same(from)) {
-            from += chunk;
-            continue;
-        }
-        size_t to = from + chunk;
-        while (to < count && !same(to))
-            to += chunk;
-        to = std::min(to, count);
-        emscripten_glBufferSubData(GL_ARRAY_BUFFER, from * sizeof(Packed), (to - from) * sizeof(Packed), &packed[from]);
-        from = to;
-    }
-    packed.swap(sent);
+    positions.upload();
+    colors.upload();
+    texCoords.upload();
     indices.clear();
     for (const ffp::Batch& batch : frame.batches)
         indices.insert(indices.end(), batch.indices.begin(), batch.indices.end());
