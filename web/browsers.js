@@ -2,10 +2,9 @@
 // and closes them again, whatever happens: on an error, on Ctrl-C (exit 130),
 // SIGTERM (143) or SIGHUP (129), every browser started is closed (its whole
 // process group if it does not answer) and its profile removed. Used by
-// ./run.sh --web for its screenshot and by tests/web_test.js.
+// ./run.sh --web for its screenshot, tests/web_test.js and bench/web_rate.js.
 //
 //   node web/browsers.js shot DIR FILE            the first frame's 640x480 canvas, headless Chromium
-//   node web/browsers.js rate DIR SECONDS [firefox]  ticks and frames per second
 'use strict';
 const fs = require('fs');
 const os = require('os');
@@ -87,8 +86,6 @@ async function startServer(dir) {
   return url;
 }
 
-// The page's counters, kept by the program's layer: ticks and frames drawn.
-const counters = () => [performance.now(), Module._tickCount(), Module._frameCount()];
 
 // Waits (up to 30 s) until the program has drawn a frame; throws with the
 // page's own sentence when it shows a failure instead.
@@ -123,24 +120,15 @@ async function shot(page, file) {
   await (await page.$('#canvas')).screenshot({ path: file });
 }
 
-async function rate(page, seconds) {
-  const [t0, ticks0, frames0] = await page.evaluate(counters);
-  await new Promise((done) => setTimeout(done, seconds * 1000));
-  const [t1, ticks1, frames1] = await page.evaluate(counters);
-  const perSecond = (n) => (n * 1000 / (t1 - t0)).toFixed(1);
-  console.log(`ticks/s: ${perSecond(ticks1 - ticks0)} frames/s: ${perSecond(frames1 - frames0)}`);
-}
-
-async function cli([mode, dir, arg, engine = 'chromium']) {
-  if (!['shot', 'rate'].includes(mode) || !dir || !arg) {
-    console.log('usage: node web/browsers.js shot DIR FILE | rate DIR SECONDS [chromium|firefox]');
+async function cli([mode, dir, arg]) {
+  if (mode !== 'shot' || !dir || !arg) {
+    console.log('usage: node web/browsers.js shot DIR FILE');
     return mode === '-h' || mode === '--help' ? 0 : 2;
   }
   const url = await startServer(dir);
-  const page = (await (await launch(engine)).pages())[0];
+  const page = (await (await launch('chromium')).pages())[0];
   await open(page, url + 'index.html');
   await sizeCanvas(page, 640, 480);
-  if (mode === 'rate') return rate(page, Number(arg));
   await new Promise((done) => setTimeout(done, 1000));
   await shot(page, arg);
 }

@@ -54,7 +54,6 @@ void matrixMode(GLenum mode);
 void loadIdentity();
 void pushMatrix();
 void popMatrix();
-void multMatrix(const GLfloat m[16]);
 void translate(GLfloat x, GLfloat y, GLfloat z);
 void rotate(GLfloat angle, GLfloat x, GLfloat y, GLfloat z);
 void scale(GLfloat x, GLfloat y, GLfloat z);
