@@ -45,7 +45,7 @@ rss_slope() {
         sleep 2
         last=$(rss_crest)
         slope=$(awk -v a="$first" -v b="$last" 'BEGIN { printf "%.1f", (b - a) / 7 }')
-        echo "window $window: VmRSS crest $first -> $last KiB, slope $slope KiB/s"
+        echo "window $window: resident set crest $first -> $last KiB, slope $slope KiB/s"
         awk -v s="$slope" 'BEGIN { exit !(s >= 24) }' || break
         [ "$window" -eq 1 ] || fail "resident set grows by $slope KiB/s (limit 24)"
     done
