@@ -148,13 +148,13 @@ const plan = () => fs.readFileSync(`${work}/desktop/plan`, 'utf8').trim().split(
 const PAD_BUTTONS = { Up: 12, Down: 13, Left: 14, Right: 15 };
 
 // Scripted at load: no Fullscreen API, a recorder that takes MP4 only, and gamepads (window.pads,
-// makePad(INDEX, BUTTONS, AXES) a standard one) for navigator.getGamepads.
+// makePad(INDEX, BUTTONS, AXES) a standard one, announced as the browser does) for navigator.getGamepads.
 function scriptBrowser() {
   for (const name of ['fullscreenEnabled', 'webkitFullscreenEnabled']) Object.defineProperty(Document.prototype, name, { get: () => false });
   if (window.MediaRecorder) MediaRecorder.isTypeSupported = (type) => type === 'video/mp4';
   window.pads = [];
-  window.makePad = (index, pressed = [], axes = [0, 0]) => ({ index, id: 'scripted', connected: true, mapping: 'standard',
-    timestamp: 0, axes, buttons: Array.from({ length: 17 }, (_, k) => ({ pressed: pressed.includes(k), value: +pressed.includes(k) })) });
+  window.makePad = (index, pressed = [], axes = [0, 0]) => dispatchEvent(new Event('gamepadconnected')) && ({ index, id: 'scripted',
+    connected: true, mapping: 'standard', axes, buttons: Array.from({ length: 17 }, (_, k) => ({ pressed: pressed.includes(k) })) });
   Object.defineProperty(Navigator.prototype, 'getGamepads', { value: () => window.pads });
 }
 
@@ -199,19 +199,26 @@ async function padCases(engine, page) {
 }
 
 // About 3 s recorded with Up held; the clip taken from the page instead of downloaded, saved with
-// the seconds between the clicks and the drawing buffer's size for tests/web_test.sh.
+// the seconds from the recorder's start to the click on Stop, and the drawing buffer's size, for
+// tests/web_test.sh.
 async function recordCase(engine, page, url) {
   await page.evaluateOnNewDocument(() => {
     HTMLAnchorElement.prototype.click = function () { window.offered = { href: this.href, name: this.download }; };
+    const start = MediaRecorder.prototype.start;
+    MediaRecorder.prototype.start = function (...args) {
+      this.addEventListener('start', () => { window.began = performance.now(); });
+      return start.apply(this, args);
+    };
   });
   await b.open(page, url + 'index.html');
   await b.sizeCanvas(page, 640, 480);
   await page.keyboard.down('ArrowUp');
   const click = () => page.evaluate(() => document.getElementById('record').click() || performance.now());
   const label = () => page.$eval('#record', (button) => `${button.getAttribute('aria-label')}: ${button.textContent}`);
-  const start = await click();
-  const during = await new Promise((done) => setTimeout(done, 1500)).then(label);
-  const seconds = await new Promise((done) => setTimeout(done, 1500)).then(click).then((end) => (end - start) / 1000);
+  await click();
+  const during = await new Promise((done) => setTimeout(done, 2000)).then(label);
+  const seconds = await new Promise((done) => setTimeout(done, 1000)).then(click).then(async (end) =>
+    (end - await page.evaluate(() => window.began)) / 1000);
   await page.waitForFunction(() => window.offered, { timeout: 10000 });
   const [name, clip, size] = await page.evaluate(async () => [offered.name,
     [...new Uint8Array(await (await fetch(offered.href)).arrayBuffer())], `${canvas.width}x${canvas.height}`]);

@@ -84,8 +84,9 @@
 
   // Gamepads with the standard mapping: the d-pad (buttons 12 to 15) and the
   // left stick (axes 0 and 1 beyond half way) hold the same keys. Read before
-  // each tick (Module.beforeTick, web/ffp_webgl.cpp), also when stepped; a
-  // pad that is gone lets go of what it held.
+  // each tick (Module.beforeTick, web/ffp_webgl.cpp), also when stepped, from
+  // the browser's announcing a pad until none is left; a pad that is gone
+  // lets go of what it held.
   var PAD_BUTTONS = { Up: 12, Down: 13, Left: 14, Right: 15 };
   function readPads() {
     var present = {};
@@ -102,7 +103,9 @@
     Object.keys(holding).forEach(function (source) {
       if (/^pad /.test(source) && !present[source]) hold(source, []);
     });
+    if (Object.keys(present).length === 0) Module['beforeTick'] = null;
   }
+  window.addEventListener('gamepadconnected', function () { Module['beforeTick'] = readPads; });
 
   // Full screen, where the browser offers it to pages (Safari on iPhones does not).
   var full = document.getElementById('full');
@@ -149,14 +152,20 @@
     link.click();
     link.remove();
   }
+  // The time shown and the minute run from the recorder's start, which may
+  // come a moment after the click on a busy machine.
   record.addEventListener('click', function () {
     if (recorder) return stopRecording();
-    var started = new Date();
+    var clicked = new Date();
     var chunks = [];
     var stream = canvas.captureStream(30);
-    var shown = setInterval(function () { showRecording(Math.floor((new Date() - started) / 1000)); }, 250);
-    var limit = setTimeout(stopRecording, 60000);
+    var shown, limit;
     recorder = new MediaRecorder(stream, { mimeType: clipType });
+    recorder.onstart = function () {
+      var began = Date.now();
+      shown = setInterval(function () { showRecording(Math.floor((Date.now() - began) / 1000)); }, 250);
+      limit = setTimeout(stopRecording, 60000);
+    };
     recorder.ondataavailable = function (event) { chunks.push(event.data); };
     recorder.onstop = function () {
       clearInterval(shown);
@@ -164,11 +173,9 @@
       stream.getTracks().forEach(function (track) { track.stop(); });
       recorder = null;
       showRecording(null);
-      offer(new Blob(chunks, { type: clipType.split(';')[0] }), clipName(started));
+      offer(new Blob(chunks, { type: clipType.split(';')[0] }), clipName(clicked));
     };
     recorder.start();
     showRecording(0);
   });
-
-  Module['beforeTick'] = readPads;
 })();
