@@ -6,10 +6,8 @@
 //     swaps=<count> ticks=<count> ns=<CLOCK_MONOTONIC of that swap>
 // to the file named by SWAPCOUNT_FILE (standard error if unset). Two such
 // lines some seconds apart give the rates; since both stamps are taken at a
-// swap, the difference covers whole frames only. With SWAPCOUNT_STOP set, the
-// process stops itself (SIGSTOP) right after that swap, once the frame has
-// reached the X server: its window then shows exactly the reported tick
-// (tools/step_shots.sh).
+// swap, the difference covers whole frames only. The line is written before
+// the swap is handed on, so it is there once the frame is (tools/step_shots.sh).
 #include <GL/glx.h>
 #include <dlfcn.h>
 #include <signal.h>
@@ -79,14 +77,9 @@ extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
     using SwapFn = void (*)(Display*, GLXDrawable);
     static const SwapFn realSwap = nextSymbol<SwapFn>("glXSwapBuffers");
     ++swaps;
-    const bool report = reportAsked.exchange(false);
-    if (report)
+    if (reportAsked.exchange(false))
         writeReport(monotonicNs());
     realSwap(display, drawable);
-    if (report && std::getenv("SWAPCOUNT_STOP") != nullptr) {
-        XSync(display, False);
-        raise(SIGSTOP);
-    }
 }
 
 extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
