@@ -15,7 +15,11 @@ configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel frame_step >/dev/nu
 printf '%s\n' 'shot first' 'step 40' 'shot sway' 'keydown Right' 'step 20' 'keyup Right' 'shot turn' \
     'keydown Up' 'step 5' 'shot blend' 'step 10' 'shot run' 'step 30' 'shot bump' 'keyup Up' >"$TMP/drive"
 run_job "$ROOT/tools/step_shots.sh" "$ROOT/build/squirrel" "$ROOT/build/frame_step" "$TMP/drive" "$TMP/desktop"
-run_job node "$ROOT/tests/web_test.js" "$ROOT/build-web" "$TMP" "${ENGINES[@]}" || fail "the browser cases failed"
+# Build B for the update case: the site folder with one icon changed, its worker stamped anew.
+cp -r "$ROOT/build-web/site" "$TMP/build-b"
+convert "$TMP/build-b/squirrel-192.png" -negate "$TMP/build-b/squirrel-192.png"
+cmake -DSITE="$TMP/build-b" -P "$ROOT/web/site.cmake" >/dev/null
+run_job node "$ROOT/tests/web_test.js" "$ROOT/build-web/site" "$TMP" "${ENGINES[@]}" || fail "the browser cases failed"
 
 for engine in "${ENGINES[@]}"; do
     for shot in first sway turn blend run bump; do   # within 1% of full scale of the desktop's frame
@@ -37,6 +41,9 @@ for engine in "${ENGINES[@]}"; do
     ! compare -metric AE "$TMP/$engine-missing1.png" "$TMP/$engine-missing2.png" null: 2>/dev/null ||
         fail "$engine: without leaves.rgb the page stopped drawing"
 done
+if [ -f "$TMP/chromium-offline.png" ]; then
+    check_scene "$TMP/chromium-offline.png"
+fi
 if [ -f "$TMP/chromium-phone-first.png" ]; then
     read -r CW CH < <(identify -format '%w %h\n' "$TMP/chromium-phone-first.png") && export CW CH
     check "$TMP/chromium-phone-first.png" "$(at 8 30 3 1 0)" "trunk of tree row 0 on the phone" 'r >= 20 && b <= 5 && r > g'
