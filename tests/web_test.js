@@ -210,6 +210,51 @@ async function updateCase(browser) {
     want.equals(Buffer.from(icon)), `update: only build B's cache left (${caches}), B's icon served`);
 }
 
+// A stepped page with Up held loses its WebGL context twice, and a page never lost follows the same
+// drive: while lost the sentence shows and ticks go on undrawn; the frame the restore draws at once
+// and one 10 ticks on (Up still steering) are saved for web_test.sh to hold against the other page's.
+async function contextLossCases(engine, browser, url) {
+  const said = (page) => page.$eval('#status', (line) => (line.hidden ? '' : line.textContent));
+  const read = (page, ticks) => page.evaluate((n) => Module._step(n) || canvas.toDataURL(), ticks);
+  const save = (name, data) => fs.writeFileSync(`${work}/${engine}-${name}.png`, Buffer.from(data.split(',')[1], 'base64'));
+  const restore = (page) => page.evaluate(() => new Promise((done) => {
+    const [start, frames] = [performance.now(), Module._frameCount()];
+    canvas.addEventListener('webglcontextrestored', () => { const ms = performance.now() - start;   // after the page's
+      done([canvas.toDataURL(), Module._frameCount() - frames, ms]); }, { once: true });   // own listener, in its task
+    setTimeout(done, 5000, ['data:,', 0, 5000]);   // never restored
+    window.loss.restoreContext();
+  }));
+  for (const lose of [true, false]) await fresh(browser, async (page) => {
+    await b.open(page, url + 'index.html?step');
+    await b.sizeCanvas(page, 640, 480);
+    await page.waitForFunction(() => canvas.width === 640 && canvas.height === 480);
+    await page.evaluate(() => { window.loss = canvas.getContext('webgl').getExtension('WEBGL_lose_context'); });
+    await read(page, 10);
+    await page.keyboard.down('ArrowUp');
+    for (const n of [1, 2]) {
+      await read(page, 5);
+      if (lose) await page.evaluate(() => window.loss.loseContext());
+      if (lose) await page.waitForFunction(() => !document.getElementById('status').hidden, { timeout: 5000 });
+      const sentence = await said(page);
+      const ran = await page.evaluate(() => { const [ticks, frames] = [Module._tickCount(), Module._frameCount()];
+        Module._step(20);
+        return `${Module._tickCount() - ticks} ticks, ${Module._frameCount() - frames} frames`; });
+      if (lose) expect(/graphics device was reset: the picture will come back/.test(sentence) && ran === '20 ticks, 0 frames',
+        `${engine}: loss ${n}: "${sentence}", ${ran} drawn while lost`);
+      if (lose && n === 2) {   // left lost: the sentence turns to reloading
+        const reload = await page.waitForFunction(() => /reload/.test(document.getElementById('status').textContent),
+          { timeout: 6000 }).then(() => said(page), () => said(page));
+        expect(/has not come back: reload the page/.test(reload), `${engine}: loss ${n}: seconds later "${reload}"`);
+      }
+      const [back, frames, ms] = lose ? await restore(page) : [await read(page, 0), 1, 0];
+      if (lose) expect(frames === 1 && await said(page) === '', `${engine}: restore ${n} drew ${frames} frame in ${ms.toFixed(1)} ms`);
+      save(`${lose ? 'lost' : 'unlost'}-back${n}`, back);
+      save(`${lose ? 'lost' : 'unlost'}-steer${n}`, await read(page, 10));
+    }
+    await page.keyboard.up('ArrowUp');
+  });
+}
+
 const fresh = (browser, run) => browser.newPage().then((page) => run(page).finally(() => page.close()));
 
 async function main() {
@@ -221,6 +266,7 @@ async function main() {
     const browser = await b.launch(engine);
     await fresh(browser, (page) => viewCases(engine, page, url));
     await fresh(browser, (page) => stepCases(engine, page, url));
+    await contextLossCases(engine, browser, url);
     await fresh(browser, (page) => (engine === 'chromium' ? phoneCases(page, url) : b.open(page, url + 'index.html')
       .then(() => touchCase(page))));
     for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, bare, `${engine}: ${what}`, how, want));
