@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end tests of the built program, each on an Xvfb of its own: a failed
-# quadric, the title and first frame, the Up key and window sizes; and as
-# installed from its build folder, staged or from its Debian package.
+# End-to-end tests of the program, built and installed, each on an Xvfb of its
+# own: a failed quadric, the title and first frame, the Up key and window
+# sizes; the staged install and the Debian package through their command.
 # Usage: end_to_end_test.sh SCENARIO PROGRAM NULLQUAD_LIBRARY
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 SCENARIO PROGRAM NULLQUAD_LIBRARY" >&2; exit 2; }
@@ -67,11 +67,9 @@ scenario_up_key_and_window_sizes() {
     expect_stderr ""
 }
 
-# installed COMMAND PREFIX: from a folder without textures, the command runs
-# as the installed program (exec) in its data folder, refresh sync off, draws
-# the scene without a message, hands GLUT options on (-display without
-# DISPLAY; -geometry's place, as the program sets the size) and a failed
-# start's message and status back.
+# installed COMMAND PREFIX: from another folder, the command becomes (exec) the
+# program in its data folder, refresh sync off: the scene without a message,
+# GLUT options handed on (-display; -geometry's place), a failed start's exit.
 installed() {
     mkdir "$TMP/cwd" && cd "$TMP/cwd"
     start_xvfb 2560x1600
@@ -92,14 +90,13 @@ installed() {
 # validators without a remark, and the entry's icon is there at each size.
 scenario_installed() {
     require Xvfb xdotool import convert desktop-file-validate appstreamcli
-    local root=$TMP/stage/opt/squirrel out size
-    DESTDIR=$TMP/stage run_job cmake --install "$(dirname "$BIN")" --prefix /opt/squirrel >/dev/null
+    local root=$TMP/stage/opt/squirrel out icon
+    DESTDIR=$TMP/stage run_job cmake --install "${BIN%/*}" --prefix /opt/squirrel >/dev/null
     out=$(desktop-file-validate "$root"/share/applications/*.desktop 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
     out=$(appstreamcli validate --no-net --strict "$root"/share/metainfo/*.xml 2>&1) || fail "appstreamcli: $out"
-    for size in 48 64 128 256 512; do
-        out=$root/share/icons/hicolor/${size}x$size/apps/$(sed -n 's/^Icon=//p' "$root"/share/applications/*.desktop).png
-        [ "$(identify -format %wx%h "$out")" = "${size}x$size" ] || fail "no ${size}x$size icon $out"
-    done
+    icon=$(sed -n 's/^Icon=//p' "$root"/share/applications/*.desktop)
+    out=$(identify -format '%wx%h ' "$root"/share/icons/hicolor/{48x48,64x64,128x128,256x256,512x512}/apps/"$icon".png 2>&1)
+    [ "$out" = "48x48 64x64 128x128 256x256 512x512 " ] || fail "icons named $icon: $out"
     installed "$root/bin/squirrel" "$root"
 }
 
@@ -107,14 +104,12 @@ scenario_installed() {
 # GLU, no error from lintian, and running where dpkg -x unpacked it.
 scenario_package() {
     require Xvfb xdotool import convert dpkg-deb dpkg-shlibdeps file lintian
-    local build deb want
-    build=$(dirname "$BIN")
-    run_job cpack -G DEB --config "$build/CPackConfig.cmake" -B "$TMP/pkg" >"$TMP/log" || fail "cpack: $(tail -n 5 "$TMP/log")"
-    deb=$TMP/pkg/squirrel_$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")_$(dpkg --print-architecture).deb
+    local deb
+    run_job cpack -G DEB --config "${BIN%/*}/CPackConfig.cmake" -B "$TMP/pkg" >"$TMP/log" || fail "cpack: $(tail -n 5 "$TMP/log")"
+    deb=$TMP/pkg/squirrel_$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${BIN%/*}/CMakeCache.txt")_$(dpkg --print-architecture).deb
     dpkg-deb -I "$deb" >"$TMP/control" || fail "no package $deb"
-    for want in '^ Depends: .*libglut' '^ Depends: .*libglu1' '^ Section: games$'; do
-        grep -q "$want" "$TMP/control" || fail "no '$want' in the control data: $(cat "$TMP/control")"
-    done
+    grep -q '^ Depends: .*libglu1.*libglut' "$TMP/control" && grep -qx ' Section: games' "$TMP/control" ||
+        fail "control data without GLU and GLUT or section games: $(cat "$TMP/control")"
     lintian "$deb" >"$TMP/log" 2>&1 || fail "lintian: $(cat "$TMP/log")"
     dpkg -x "$deb" "$TMP/root"
     installed "$TMP/root/usr/games/squirrel" "$TMP/root/usr"
