@@ -73,16 +73,14 @@ scenario_up_key_and_window_sizes() {
 installed() {
     mkdir "$TMP/cwd" && cd "$TMP/cwd"
     start_xvfb 2560x1600
-    start_program squirrel "$1"
+    start_program squirrel env -u DISPLAY "$1" -display "$DISPLAY" -geometry 320x240+31+17
+    [[ "$(xdotool getwindowgeometry "$WIN")" == *"Position: 31,17 "* ]] || fail "-geometry +31+17 did not place the window"
     wait_for_frame "$TMP/first.png"
     check_scene "$TMP/first.png"
     expect_stderr ""
     [ "/proc/$PID/exe" -ef "$2/libexec/squirrel/squirrel" ] && [ "/proc/$PID/cwd" -ef "$2/share/squirrel" ] &&
         grep -qxz vblank_mode=0 "/proc/$PID/environ" && grep -qxz __GL_SYNC_TO_VBLANK=0 "/proc/$PID/environ" ||
         fail "the command did not become the program in $2/share/squirrel with the refresh sync off"
-    stop_programs
-    start_program squirrel env -u DISPLAY "$1" -display "$DISPLAY" -geometry 320x240+31+17
-    xdotool getwindowgeometry "$WIN" | grep -q 'Position: 31,17 ' || fail "-geometry +31+17 did not place the window"
     BIN=$1 scenario_quadric_failure
 }
 
