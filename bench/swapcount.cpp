@@ -6,13 +6,21 @@
 //     swaps=<count> ticks=<count> ns=<CLOCK_MONOTONIC of that swap>
 // to the file named by SWAPCOUNT_FILE (standard error if unset). Two such
 // lines some seconds apart give the rates; since both stamps are taken at a
-// swap, the difference covers whole frames only. The line is written before
-// the swap is handed on, so it is there once the frame is (tools/step_shots.sh).
+// swap, the difference covers whole frames only.
+//
+// With SWAPCOUNT_STEPS naming a FIFO, the program instead draws only the
+// frames it is given: after each swap it waits until the frame is on the
+// screen, appends the line, and then blocks until it can read one byte from
+// the FIFO. Whoever writes N bytes lets exactly N more frames through, however
+// busy the machine (tools/step_shots.sh).
 #include <GL/glx.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +30,7 @@ namespace {
 std::atomic<bool> reportAsked{false};
 unsigned long long swaps = 0;   // only touched by the thread that swaps
 std::atomic<unsigned long long> ticks{0};
+int steps = -1;                 // the FIFO of frame permits, when stepping
 
 // Only raises a flag: the signal may land on any of the renderer's threads,
 // and the report is written by the swapping thread itself.
@@ -68,6 +77,19 @@ __attribute__((constructor)) void installHandler()
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGUSR1, &action, nullptr);
+    // Opened for writing too, so that opening never waits for a writer.
+    if (const char* path = std::getenv("SWAPCOUNT_STEPS"))
+        steps = open(path, O_RDWR | O_CLOEXEC);
+}
+
+// Stepping: the frame on the screen and reported, then wait for a permit.
+void awaitPermit(Display* display)
+{
+    XSync(display, False);
+    writeReport(monotonicNs());
+    char permit;
+    while (read(steps, &permit, 1) < 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace
@@ -80,6 +102,8 @@ extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable)
     if (reportAsked.exchange(false))
         writeReport(monotonicNs());
     realSwap(display, drawable);
+    if (steps >= 0)
+        awaitPermit(display);
 }
 
 extern "C" void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)

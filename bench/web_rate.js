@@ -4,7 +4,7 @@
 // after a second to settle, at 640x480, the page standing and then running.
 // Prints one line a measurement:
 //   ENGINE ceiling|page|running ticks/s T frames/s F
-// Usage: node bench/web_rate.js DIR SECONDS ENGINE...   (DIR: the browser build)
+// Usage: node bench/web_rate.js DIR SECONDS ENGINE...   (DIR: the browser build's site folder)
 'use strict';
 const path = require('path');
 const b = require('../web/browsers.js');

@@ -57,7 +57,7 @@ main() {
         echo "round $round" | tee -a "$log"
         measure_program 640 480
         echo "desktop program ticks/s $MEASURED_TICKS swaps/s $MEASURED_SWAPS" | tee -a "$log"
-        run_job node "$ROOT/bench/web_rate.js" "$ROOT/build-web" "$seconds" chromium firefox webkit | tee -a "$log"
+        run_job node "$ROOT/bench/web_rate.js" "$ROOT/build-web/site" "$seconds" chromium firefox webkit | tee -a "$log"
     done
     echo
     summary "$log"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end tests of the built program, each on an Xvfb of its own: a failed
-# quadric, the title and first frame, the Up key and window sizes.
+# End-to-end tests of the program, built and installed, each on an Xvfb of its
+# own: a failed quadric, the title and first frame, the Up key and window
+# sizes; the staged install and the Debian package through their command.
 # Usage: end_to_end_test.sh SCENARIO PROGRAM NULLQUAD_LIBRARY
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: $0 SCENARIO PROGRAM NULLQUAD_LIBRARY" >&2; exit 2; }
@@ -64,6 +65,52 @@ scenario_up_key_and_window_sizes() {
     check "$TMP/2048x1152.png" 30x30+1009+683 "2048x1152: squirrel at the new centre" "$FUR" 200x60+300+920 "ground" "$GROUND"
     check "$TMP/640x480.png" "$BODY" "back at 640x480: squirrel in the middle" "$FUR"
     expect_stderr ""
+}
+
+# installed COMMAND PREFIX: from another folder, the command becomes (exec) the
+# program in its data folder, refresh sync off: the scene without a message,
+# GLUT options handed on (-display; -geometry's place), a failed start's exit.
+installed() {
+    mkdir "$TMP/cwd" && cd "$TMP/cwd"
+    start_xvfb 2560x1600
+    start_program squirrel env -u DISPLAY "$1" -display "$DISPLAY" -geometry 320x240+31+17
+    [[ "$(xdotool getwindowgeometry "$WIN")" == *"Position: 31,17 "* ]] || fail "-geometry +31+17 did not place the window"
+    wait_for_frame "$TMP/first.png"
+    check_scene "$TMP/first.png"
+    expect_stderr ""
+    [ "/proc/$PID/exe" -ef "$2/libexec/squirrel/squirrel" ] && [ "/proc/$PID/cwd" -ef "$2/share/squirrel" ] &&
+        grep -qxz vblank_mode=0 "/proc/$PID/environ" && grep -qxz __GL_SYNC_TO_VBLANK=0 "/proc/$PID/environ" ||
+        fail "the command did not become the program in $2/share/squirrel with the refresh sync off"
+    BIN=$1 scenario_quadric_failure
+}
+
+# Staged with cmake --install: the desktop entry and the metadata pass their
+# validators without a remark, and the entry's icon is there at each size.
+scenario_installed() {
+    require Xvfb xdotool import convert desktop-file-validate appstreamcli
+    local root=$TMP/stage/opt/squirrel out icon
+    DESTDIR=$TMP/stage run_job cmake --install "${BIN%/*}" --prefix /opt/squirrel >/dev/null
+    out=$(desktop-file-validate "$root"/share/applications/*.desktop 2>&1) && [ -z "$out" ] || fail "desktop-file-validate: $out"
+    out=$(appstreamcli validate --no-net --strict "$root"/share/metainfo/*.xml 2>&1) || fail "appstreamcli: $out"
+    icon=$(sed -n 's/^Icon=//p' "$root"/share/applications/*.desktop)
+    out=$(identify -format '%wx%h ' "$root"/share/icons/hicolor/{48x48,64x64,128x128,256x256,512x512}/apps/"$icon".png 2>&1)
+    [ "$out" = "48x48 64x64 128x128 256x256 512x512 " ] || fail "icons named $icon: $out"
+    installed "$root/bin/squirrel" "$root"
+}
+
+# Packaged with cpack: named for the project's version, depending on GLUT and
+# GLU, no error from lintian, and running where dpkg -x unpacked it.
+scenario_package() {
+    require Xvfb xdotool import convert dpkg-deb dpkg-shlibdeps file lintian
+    local deb
+    run_job cpack -G DEB --config "${BIN%/*}/CPackConfig.cmake" -B "$TMP/pkg" >"$TMP/log" || fail "cpack: $(tail -n 5 "$TMP/log")"
+    deb=$TMP/pkg/squirrel_$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${BIN%/*}/CMakeCache.txt")_$(dpkg --print-architecture).deb
+    dpkg-deb -I "$deb" >"$TMP/control" || fail "no package $deb"
+    grep -q '^ Depends: .*libglu1.*libglut' "$TMP/control" && grep -qx ' Section: games' "$TMP/control" ||
+        fail "control data without GLU and GLUT or section games: $(cat "$TMP/control")"
+    lintian "$deb" >"$TMP/log" 2>&1 || fail "lintian: $(cat "$TMP/log")"
+    dpkg -x "$deb" "$TMP/root"
+    installed "$TMP/root/usr/games/squirrel" "$TMP/root/usr"
 }
 
 [ "$(type -t "scenario_$SCENARIO")" = function ] || { echo "unknown scenario $SCENARIO" >&2; exit 2; }

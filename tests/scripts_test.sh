@@ -48,6 +48,8 @@ scenario_usage() {
 2 err ^usage: run.sh --bogus
 2 err ^usage: test.sh --bogus
 2 err ^usage: bench/run.sh --bogus
+0 out ^usage:.*make.icons.sh tools/make_icons.sh --help
+2 err ^usage: tools/make_icons.sh --bogus
 1 err ^error:.*X_display_':9999'.*unset_DISPLAY run.sh
 ROWS
 }

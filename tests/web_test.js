@@ -1,23 +1,42 @@
 // The page in each ENGINE (chromium, firefox, webkit), one browser each, and its server; saves
 // into WORK the pictures and clips tests/web_test.sh probes. Usage: node tests/web_test.js DIR WORK ENGINE...
+// (DIR: the site folder; WORK/build-b: a copy with another icon, for the update case)
 'use strict';
 const fs = require('fs');
 const http = require('http');
+const zlib = require('zlib');
 const b = require('../web/browsers.js');
 const [dir, work, ...engines] = process.argv.slice(2);
 let failures = 0;
 
 const expect = (ok, what) => console.log(`${ok ? 'ok' : (failures++, 'FAIL')}: ${what}`);
 
-const get = (url) => new Promise((done, failed) => http.get(url, (response) =>
-  done(`${response.resume().statusCode} ${response.headers['content-type'].split(';')[0]}`)).on('error', failed));
+const get = (url, headers = {}) => new Promise((done, failed) => http.get(url, { headers }, (response) => {
+  const chunks = [];
+  response.on('data', (chunk) => chunks.push(chunk)).on('end', () => done({ response, body: Buffer.concat(chunks),
+    said: `${response.statusCode} ${response.headers['content-type'].split(';')[0]}` }));
+}).on('error', failed));
 
-// Bad paths answered, the server still up afterwards (the pages below load from it).
+// Bad paths answered, the build's own files not served, the server still up afterwards (the pages below load from it).
 async function serverCases(url) {
   const cases = [['%E0%A4%A', '400 text/plain'], ['%00', '400 text/plain'], ['../../etc/passwd', '404 text/plain'],
     ['%2e%2e/CMakeLists.txt', '404 text/plain'], ['nothing', '404 text/plain'], ['', '200 text/html'],
-    ['index.js', '200 text/javascript'], ['index.wasm', '200 application/wasm']];
-  for (const [path, want] of cases) expect(await get(url + path) === want, `server: GET /${path} -> ${want}`);
+    ['CMakeCache.txt', '404 text/plain'], ['build.log', '404 text/plain'], ['index.js', '200 text/javascript'],
+    ['index.wasm', '200 application/wasm'], ['manifest.webmanifest', '200 application/manifest+json']];
+  for (const [path, want] of cases) expect((await get(url + path)).said === want, `server: GET /${path} -> ${want}`);
+  // Compressed as each Accept-Encoding allows, the file's bytes once decoded, its ETag answered with a 304.
+  const file = fs.readFileSync(`${dir}/index.wasm`), tags = new Set();
+  for (const [accept, want] of [['gzip, deflate, br', 'br'], ['br;q=0, gzip', 'gzip'], ['', undefined]]) {
+    const { response, body } = await get(url + 'index.wasm', { 'accept-encoding': accept });
+    const { etag, vary } = response.headers, decode = { br: zlib.brotliDecompressSync, gzip: zlib.gunzipSync }[want];
+    const again = await get(url + 'index.wasm', { 'accept-encoding': accept, 'if-none-match': etag });
+    tags.add(etag);
+    expect(response.headers['content-encoding'] === want && (decode ? decode(body) : body).equals(file) &&
+      vary === 'Accept-Encoding' && response.headers['cache-control'] === 'no-cache' && etag &&
+      again.response.statusCode === 304 && again.body.length === 0,
+    `server: index.wasm for "${accept}": ${want || 'plain'}, ETag ${etag}, then 304`);
+  }
+  expect(tags.size === 3, 'server: an ETag for each encoding');
 }
 
 const buffer = (page) => page.$eval('#canvas', (canvas) => `${canvas.width}x${canvas.height}`);
@@ -59,6 +78,7 @@ async function viewCases(engine, page, url) {
   const up = await page.$eval('[aria-label="Up"]', (arrow) => arrow.getBoundingClientRect().toJSON());
   await page.mouse.click(up.x + up.width / 2, up.y + up.height / 2);
   expect(await keyLog(page) === 'keydown 38, keyup 38', `${engine}: a click on the Up arrow presses and releases it`);
+  await page.evaluate(() => navigator.serviceWorker.ready.then(() => true));   // for the pages below
   const glError = await page.$eval('#canvas', (canvas) => canvas.getContext('webgl').getError());
   if (webkit) errors.push(...(await page.consoleLines()).filter((line) => /^(error|warn)/.test(line.type)).map((line) => line.text));
   expect(errors.length === 0 && glError === 0, `${engine}: a quiet console, no failed request, WebGL error ${glError} (${errors.join('; ')})`);
@@ -105,7 +125,6 @@ const FAILURES = [
   ['no WebGL', { script: stubWebGL }, /WebGL/],
   ['index.js missing', { block: 'index.js' }, /index\.js/],
   ['index.wasm dropped', { block: 'index.wasm', drop: true }, /index\.wasm/],
-  ['index.data missing', { block: 'index.data' }, /index\.data/],
   ['quadric failure', { query: '?fail=quadric' }, /stopped: Unable to create GLU quadric object\./],
 ];
 
@@ -125,7 +144,7 @@ async function showsFailure(page, url, what, how, want) {
   expect(/^the page says: /.test(said) && !/on an error/.test(said) && want.test(said), `${what}: the page names ${want} (${said})`);
 }
 
-// Loading, without leaves.rgb: the line shows until the first frame (the data file held back
+// Loading, without leaves.rgb: the line shows until the first frame (the WebAssembly held back
 // here), then the message is in the console only and the page goes on drawing.
 async function loadingCase(engine, page, url) {
   let release;
@@ -133,9 +152,10 @@ async function loadingCase(engine, page, url) {
   const status = () => page.$eval('#status', (line) => (line.hidden ? 'hidden' : line.className || 'shown'));
   page.on('console', (message) => lines.push(message.text()));
   await page.setRequestInterception(true);
-  page.on('request', (request) => (request.url().endsWith('.data') ? (release = () => request.continue()) : request.continue()));
-  await page.goto(url + 'index.html?without=leaves.rgb', { waitUntil: 'load' });
-  expect(await status() === 'shown', `${engine}: loading line shown while the data file is on its way`);
+  page.on('request', (request) => (request.url().endsWith('.wasm') ? (release = () => request.continue()) : request.continue()));
+  await page.goto(url + 'index.html?without=leaves.rgb', { waitUntil: 'domcontentloaded' });
+  await page.waitForFunction(() => typeof Module === 'object');
+  expect(await status() === 'shown', `${engine}: loading line shown while the WebAssembly is on its way`);
   release();
   await b.firstFrame(page);
   await b.sizeCanvas(page, 640, 480);
@@ -164,6 +184,9 @@ function scriptBrowser() {
 async function stepCases(engine, page, url, pad = false) {
   if (pad) await page.evaluateOnNewDocument(scriptBrowser);
   await b.open(page, url + 'index.html?step');
+  if (engine !== 'webkit') {   // WebKit's pages each come at a path of their own (web/browsers.js)
+    expect(await page.evaluate(() => navigator.serviceWorker.controller !== null), `${engine}: step mode under the service worker`);
+  }
   await b.sizeCanvas(page, 640, 480);
   await page.waitForFunction(() => canvas.width === 640 && canvas.height === 480);
   const held = new Set();
@@ -230,12 +253,101 @@ async function recordCase(engine, page, url) {
   fs.writeFileSync(`${work}/${engine}-clip.txt`, `${seconds.toFixed(3)} ${size}\n`);
 }
 
+// Chromium: installable (its own check), the manifest's icons at their sizes; after the visits
+// above, a reload with the network off shows the scene.
+async function appCases(page, url) {
+  await b.open(page, url + 'index.html');
+  const cdp = await page.createCDPSession();
+  const missing = [(await cdp.send('Page.getInstallabilityErrors')).installabilityErrors,
+    (await cdp.send('Page.getAppManifest')).errors].flat();
+  expect(missing.length === 0, `installable, the manifest read without errors (${JSON.stringify(missing)})`);
+  const icons = await page.evaluate(async () => Promise.all((await (await fetch('manifest.webmanifest')).json()).icons
+    .map((icon) => new Promise((done) => Object.assign(new Image(), { src: icon.src,
+      onload: (event) => done(`${icon.sizes}: ${event.target.naturalWidth}x${event.target.naturalHeight}`),
+      onerror: () => done(`${icon.src} failed`) })))));
+  expect(icons.join() === '192x192: 192x192,512x512: 512x512', `manifest icons at their sizes (${icons.join()})`);
+  await b.sizeCanvas(page, 640, 480);
+  await page.setOfflineMode(true);
+  await page.reload();
+  const drawn = await page.$('#canvas') !== null && await b.firstFrame(page).then(() => b.waitTicks(page, 3), () => false);
+  expect(drawn !== false, 'offline: a reload without the network draws');
+  if (drawn !== false) await b.shot(page, `${work}/chromium-offline.png`);
+}
+
+// A new build replaces the old, at a sub-path of the host: build A visited, then build B (WORK/build-b,
+// one icon changed) served instead; once A's pages have closed, B's worker holds the only cache and
+// serves B's icon.
+async function updateCase(browser) {
+  const host = `${work}/host`, build = (site) => /BUILD = '(\w+)'/.exec(fs.readFileSync(`${site}/sw.js`, 'utf8'))[1];
+  fs.cpSync(dir, `${host}/app`, { recursive: true });
+  const url = `${await b.startServer(host)}app/`;
+  await fresh(browser, (page) => b.open(page, url).then(() => page.evaluate(() => navigator.serviceWorker.ready.then(() => true))));
+  fs.cpSync(`${work}/build-b`, `${host}/app`, { recursive: true });
+  await fresh(browser, async (page) => {
+    await b.open(page, url);
+    await page.evaluate(() => navigator.serviceWorker.getRegistration().then((registration) => registration.update()));
+    await page.waitForFunction(() => navigator.serviceWorker.getRegistration().then((registration) => !!registration.waiting),
+      { timeout: 30000, polling: 200 });
+  });
+  const [caches, icon] = await fresh(browser, (page) => b.open(page, url).then(() => page.evaluate(async () =>
+    [await caches.keys(), Array.from(new Uint8Array(await (await fetch('squirrel-192.png')).arrayBuffer()))])));
+  const want = fs.readFileSync(`${work}/build-b/squirrel-192.png`);
+  expect(build(dir) !== build(`${work}/build-b`) && caches.length === 1 && caches[0].endsWith(` ${build(`${work}/build-b`)}`) &&
+    want.equals(Buffer.from(icon)), `update: only build B's cache left (${caches}), B's icon served`);
+}
+
+// A stepped page with Up held loses its WebGL context twice, and a page never lost follows the same
+// drive: while lost the sentence shows and ticks go on undrawn; the frame the restore draws at once
+// and one 10 ticks on (Up still steering) are saved for web_test.sh to hold against the other page's.
+async function contextLossCases(engine, browser, url) {
+  const said = (page) => page.$eval('#status', (line) => (line.hidden ? '' : line.textContent));
+  const read = (page, ticks) => page.evaluate((n) => Module._step(n) || canvas.toDataURL(), ticks);
+  const save = (name, data) => fs.writeFileSync(`${work}/${engine}-${name}.png`, Buffer.from(data.split(',')[1], 'base64'));
+  const restore = (page) => page.evaluate(() => new Promise((done) => {
+    const [start, frames] = [performance.now(), Module._frameCount()];
+    canvas.addEventListener('webglcontextrestored', () => { const ms = performance.now() - start;   // after the page's
+      done([canvas.toDataURL(), Module._frameCount() - frames, ms]); }, { once: true });   // own listener, in its task
+    setTimeout(done, 5000, ['data:,', 0, 5000]);   // never restored
+    window.loss.restoreContext();
+  }));
+  for (const lose of [true, false]) await fresh(browser, async (page) => {
+    await b.open(page, url + 'index.html?step');
+    await b.sizeCanvas(page, 640, 480);
+    await page.waitForFunction(() => canvas.width === 640 && canvas.height === 480);
+    await page.evaluate(() => { window.loss = canvas.getContext('webgl').getExtension('WEBGL_lose_context'); });
+    await read(page, 10);
+    await page.keyboard.down('ArrowUp');
+    for (const n of [1, 2]) {
+      await read(page, 5);
+      if (lose) await page.evaluate(() => window.loss.loseContext());
+      if (lose) await page.waitForFunction(() => !document.getElementById('status').hidden, { timeout: 5000 });
+      const sentence = await said(page);
+      const ran = await page.evaluate(() => { const [ticks, frames] = [Module._tickCount(), Module._frameCount()];
+        Module._step(20);
+        return `${Module._tickCount() - ticks} ticks, ${Module._frameCount() - frames} frames`; });
+      if (lose) expect(/graphics device was reset: the picture will come back/.test(sentence) && ran === '20 ticks, 0 frames',
+        `${engine}: loss ${n}: "${sentence}", ${ran} drawn while lost`);
+      if (lose && n === 2) {   // left lost: the sentence turns to reloading
+        const reload = await page.waitForFunction(() => /reload/.test(document.getElementById('status').textContent),
+          { timeout: 6000 }).then(() => said(page), () => said(page));
+        expect(/has not come back: reload the page/.test(reload), `${engine}: loss ${n}: seconds later "${reload}"`);
+      }
+      const [back, frames, ms] = lose ? await restore(page) : [await read(page, 0), 1, 0];
+      if (lose) expect(frames === 1 && await said(page) === '', `${engine}: restore ${n} drew ${frames} frame in ${ms.toFixed(1)} ms`);
+      save(`${lose ? 'lost' : 'unlost'}-back${n}`, back);
+      save(`${lose ? 'lost' : 'unlost'}-steer${n}`, await read(page, 10));
+    }
+    await page.keyboard.up('ArrowUp');
+  });
+}
+
 const fresh = (browser, run) => browser.newPage().then((page) => run(page).finally(() => page.close()));
 
 const WEBGL_OFF = { chromium: '--disable-webgl', webkit: '--enable-webgl=false' };   // the browser's own switch
 
 async function main() {
   const url = await b.startServer(dir);
+  const bare = await b.startServer(dir);   // another origin: no service worker there until the last case
   await serverCases(url);
   for (const engine of engines) {
     const started = Date.now();
@@ -243,13 +355,18 @@ async function main() {
     await fresh(browser, (page) => viewCases(engine, page, url));
     await fresh(browser, (page) => stepCases(engine, page, url));
     await fresh(browser, (page) => stepCases(engine, page, url, true).then(() => padCases(engine, page)));
+    if (engine !== 'webkit') await contextLossCases(engine, browser, url);
     if (engine === 'chromium') await fresh(browser, (page) => phoneCases(page, url));
     if (engine === 'firefox') await fresh(browser, (page) => b.open(page, url + 'index.html').then(() => touchCase(page)));
+    for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, bare, `${engine}: ${what}`, how, want));
     if (engine !== 'webkit') {   // WebKit's pages cannot be held back while loading, nor record
-      await fresh(browser, (page) => loadingCase(engine, page, url));
+      await fresh(browser, (page) => loadingCase(engine, page, bare));
       await fresh(browser, (page) => recordCase(engine, page, url));
     }
-    for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, url, `${engine}: ${what}`, how, want));
+    if (engine === 'chromium') {
+      await fresh(browser, (page) => appCases(page, url));
+      await updateCase(browser);
+    }
     if (WEBGL_OFF[engine]) {
       await b.closeBrowser(browser);   // WebKit: one browser at a time
       const off = await b.launch(engine, { args: [WEBGL_OFF[engine]] });

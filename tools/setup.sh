@@ -9,8 +9,8 @@ BUILD_PACKAGES=(cmake make g++ freeglut3-dev libglu1-mesa-dev libgl1-mesa-dri)
 # A virtual X server, and looking at its windows.
 XVFB_PACKAGES=(xvfb xauth x11-utils)
 SCREENSHOT_PACKAGES=(xdotool imagemagick)
-# The test suite (which also interrupts a recording) and the benchmarks.
-TEST_PACKAGES=(libgtest-dev valgrind ffmpeg libxdamage-dev)
+# The test suite (which also interrupts a recording and builds the package) and the benchmarks.
+TEST_PACKAGES=(libgtest-dev valgrind ffmpeg libxdamage-dev desktop-file-utils appstream dpkg-dev file lintian)
 BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)

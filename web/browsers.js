@@ -122,9 +122,10 @@ async function endGroup(pid) {
 }
 
 // WebDriver runs no script before the page's own: WebKit's pages come through
-// this proxy, which puts a page's scripts first in its HTML and answers for the
-// files a page has blocked (404, or the connection dropped). Each page opened
-// gets a path prefix of its own that names them.
+// this proxy, which puts a page's scripts first in its HTML when the browser
+// navigates to it (the service worker, checking the page's files, gets them as
+// they are) and answers for the files a page has blocked (404, or the
+// connection dropped). Each page opened gets a path prefix of its own that names them.
 let proxyUrl = null;
 const routes = [];   // { origin, scripts, block, drop } by prefix number
 async function proxied(url, scripts, block, drop) {
@@ -144,7 +145,7 @@ async function startProxy() {
       return response.writeHead(404, { 'Content-Type': 'text/plain' }).end('Not found');
     }
     http.get(route.origin + rest, (upstream) => {
-      if (!/html/.test(upstream.headers['content-type'])) {
+      if (!/html/.test(upstream.headers['content-type']) || !/text\/html/.test(request.headers.accept)) {
         response.writeHead(upstream.statusCode, upstream.headers);
         return upstream.pipe(response);
       }

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the browser page into build-web/ at the repository root with CMake
 # through Emscripten's toolchain (the sources and flags live in
-# web/CMakeLists.txt): index.html, index.js, index.wasm and index.data.
+# web/CMakeLists.txt): the page's files, exactly, in build-web/site/.
 # Also installs the page's driver (puppeteer-core, web/package-lock.json)
-# with npm ci when it is missing or out of date. Needs emcmake, a host C++
-# compiler, node and npm; tools/setup.sh lists the packages.
+# with npm ci when it is missing or out of date. Needs emcmake, node and
+# npm; tools/setup.sh lists the packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
@@ -44,7 +44,7 @@ main() {
     # A GL 1.1 call left to Emscripten links to a stub that throws when called.
     ! grep -o "Legacy GL function ([a-zA-Z0-9]*)" "$OUT/index.js" || fail "GL calls without a definition in web/"
     node_modules
-    echo "Browser build: $OUT/index.html"
+    echo "Browser build: $OUT/site/index.html"
 }
 
 main "$@"

@@ -2,7 +2,8 @@
 // defined here over the pipeline of ffp.h (these definitions take the place of
 // Emscripten's own), and the drawing of each frame through WebGL 1: what
 // changed of its vertex attributes and indices uploaded, one draw call per texture.
-// Also counts ticks and frames for the page.
+// Keeps what it gave WebGL (textures' pixels included) to make it all again
+// when a lost context comes back. Also counts ticks and frames for the page.
 #include <GL/glut.h>
 #include <emscripten.h>
 #include <webgl/webgl1.h>
@@ -11,6 +12,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "ffp.h"
@@ -106,18 +108,34 @@ struct TexCoord {
     float st[2];
 };
 
-GLuint programs[2];        // untextured, textured
+// A texture as the program gave it, to be made again on a new context. Its
+// name in the program is its place in `textures` plus one.
+struct Texture {
+    GLuint id = 0;                                   // WebGL's name, 0 while the context is lost
+    std::vector<std::pair<GLenum, GLint>> parameters;
+    GLint internalFormat = 0;
+    GLsizei width = 0, height = 0;
+    GLenum format = 0, type = 0;
+    std::vector<GLubyte> pixels;                     // level 0's, rows 4-byte aligned as unpacked
+};
+
+GLuint programs[2];        // untextured, textured; 0 until the first frame and while the context is lost
 GLint cameras[2];          // their camera uniforms
 Stream<Position> positions;
 Stream<Color> colors;
 Stream<TexCoord> texCoords;
-GLuint boundTexture = 0;   // the program's 2-D texture binding
-GLuint shownTexture = 0;   // WebGL's
+std::vector<Texture> textures;
+GLuint boundTexture = 0;   // the program's 2-D texture binding (the program's name)
+GLuint shownTexture = 0;   // WebGL's (the program's name)
+bool lost = false;         // the WebGL context is lost: nothing reaches it
+std::vector<std::pair<GLenum, bool>> capabilities;   // WebGL's own capabilities as the program left them
+GLclampf clearColor[4] = {};
+GLint viewport[4] = {};    // as last set (width 0: never)
 std::vector<GLushort> indices;    // a frame's batches one after another, for one upload
 std::vector<GLushort> uploaded;   // the indices in the index buffer: the same from frame to frame while the
                                   // program draws the same primitives, and then not sent again
 int ticks = 0;             // timer registrations
-int frames = 0;            // buffer swaps
+int frames = 0;            // frames drawn (none while the context is lost)
 
 GLuint shader(GLenum type, const char* source)
 {
@@ -130,8 +148,11 @@ GLuint shader(GLenum type, const char* source)
 GLuint program(const char* fragmentSource)
 {
     const GLuint id = emscripten_glCreateProgram();
-    emscripten_glAttachShader(id, shader(GL_VERTEX_SHADER, vertexShader));
-    emscripten_glAttachShader(id, shader(GL_FRAGMENT_SHADER, fragmentSource));
+    const GLuint shaders[] = {shader(GL_VERTEX_SHADER, vertexShader), shader(GL_FRAGMENT_SHADER, fragmentSource)};
+    for (GLuint s : shaders) {
+        emscripten_glAttachShader(id, s);
+        emscripten_glDeleteShader(s);   // goes with the program
+    }
     const char* const attributes[] = {"position", "color", "texCoord"};
     for (GLuint k = 0; k < 3; k++)
         emscripten_glBindAttribLocation(id, k, attributes[k]);
@@ -139,7 +160,43 @@ GLuint program(const char* fragmentSource)
     return id;
 }
 
-// The programs, buffers and vertex layout, made with the first frame.
+// KEY's value in a list of pairs set to VALUE, or added.
+template <typename Key, typename Value>
+void keep(std::vector<std::pair<Key, Value>>& list, Key key, Value value)
+{
+    const auto kept = std::find_if(list.begin(), list.end(), [&](const auto& pair) { return pair.first == key; });
+    if (kept == list.end())
+        list.emplace_back(key, value);
+    else
+        kept->second = value;
+}
+
+// The program's texture of NAME, or null (0, or a name it never generated).
+Texture* texture(GLuint name)
+{
+    return name == 0 || name > textures.size() ? nullptr : &textures[name - 1];
+}
+
+GLuint webglTexture(GLuint name)
+{
+    return texture(name) != nullptr ? texture(name)->id : 0;
+}
+
+// Makes KEPT in WebGL again from what the program gave it.
+void makeTexture(Texture& kept)
+{
+    emscripten_glGenTextures(1, &kept.id);
+    emscripten_glBindTexture(GL_TEXTURE_2D, kept.id);
+    for (const auto& [name, value] : kept.parameters)
+        emscripten_glTexParameteri(GL_TEXTURE_2D, name, value);
+    if (kept.width > 0)
+        emscripten_glTexImage2D(GL_TEXTURE_2D, 0, kept.internalFormat, kept.width, kept.height, 0, kept.format,
+                                kept.type, kept.pixels.empty() ? nullptr : kept.pixels.data());
+}
+
+// The programs, buffers and vertex layout, made with the first frame and
+// again with the first after a lost context came back. The buffers start
+// empty: nothing sent before counts.
 void setUp()
 {
     programs[0] = program(plainShader);
@@ -151,6 +208,8 @@ void setUp()
     positions.buffer = buffers[0];
     colors.buffer = buffers[1];
     texCoords.buffer = buffers[2];
+    positions.capacity = colors.capacity = texCoords.capacity = 0;
+    uploaded.clear();
     emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[3]);
     const GLint sizes[] = {3, 4, 2};
     const GLenum types[] = {GL_FLOAT, GL_UNSIGNED_BYTE, GL_FLOAT};
@@ -163,6 +222,8 @@ void setUp()
 
 void draw(const ffp::Frame& frame)
 {
+    if (lost)
+        return;
     if (programs[0] == 0)
         setUp();
     const size_t count = frame.vertices.size();
@@ -194,7 +255,7 @@ void draw(const ffp::Frame& frame)
             emscripten_glUseProgram(programs[k]);
             emscripten_glUniformMatrix4fv(cameras[k], 1, GL_FALSE, frame.camera);
             if (batch.texture != 0 && batch.texture != shownTexture)
-                emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = batch.texture);
+                emscripten_glBindTexture(GL_TEXTURE_2D, webglTexture(shownTexture = batch.texture));
             emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
                                       reinterpret_cast<const void*>(offset * sizeof(GLushort)));
         }
@@ -206,7 +267,39 @@ void draw(const ffp::Frame& frame)
 void showBinding()
 {
     if (shownTexture != boundTexture)
-        emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = boundTexture);
+        emscripten_glBindTexture(GL_TEXTURE_2D, webglTexture(shownTexture = boundTexture));
+}
+
+// The program's display callback, run as GLUT would.
+void display()
+{
+    const auto callback = reinterpret_cast<void (*)()>(EM_ASM_INT({ return GLUT.displayFunc; }));
+    if (callback != nullptr)
+        callback();
+}
+
+// The canvas's listeners for contextLost() and contextRestored() below;
+// preventDefault() asks the browser to restore the context. (Two listeners
+// here cost the page a kilobyte less than html5.h's.)
+const bool survivesLoss = [] {
+    EM_ASM({
+        Module.canvas.addEventListener('webglcontextlost', function(event) {
+            event.preventDefault();
+            Module._contextLost();
+        });
+        Module.canvas.addEventListener('webglcontextrestored', function() { Module._contextRestored(); });
+    });
+    return true;
+}();
+
+// A capability of the pipeline's own, or WebGL's, kept for a new context.
+void capability(GLenum cap, bool on)
+{
+    if (ffp::enable(cap, on))
+        return;
+    keep(capabilities, cap, on);
+    if (!lost)
+        (on ? emscripten_glEnable : emscripten_glDisable)(cap);
 }
 
 // GLUT's timer callback with its value, for emscripten_async_call.
@@ -238,22 +331,30 @@ void fire(void* timer)
 
 extern "C" {
 
-// OpenGL 1.1: the pipeline's own state, or WebGL's where they agree.
-void glEnable(GLenum cap)
+// OpenGL 1.1: the pipeline's own state, or WebGL's where they agree. WebGL's
+// is kept for a new context, and given to WebGL while it has one.
+void glEnable(GLenum cap) { capability(cap, true); }
+void glDisable(GLenum cap) { capability(cap, false); }
+
+void glClear(GLbitfield mask)
 {
-    if (!ffp::enable(cap, true))
-        emscripten_glEnable(cap);
+    if (!lost)
+        emscripten_glClear(mask);
 }
 
-void glDisable(GLenum cap)
+void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a)
 {
-    if (!ffp::enable(cap, false))
-        emscripten_glDisable(cap);
+    clearColor[0] = r, clearColor[1] = g, clearColor[2] = b, clearColor[3] = a;
+    if (!lost)
+        emscripten_glClearColor(r, g, b, a);
 }
 
-void glClear(GLbitfield mask) { emscripten_glClear(mask); }
-void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { emscripten_glClearColor(r, g, b, a); }
-void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { emscripten_glViewport(x, y, w, h); }
+void glViewport(GLint x, GLint y, GLsizei w, GLsizei h)
+{
+    viewport[0] = x, viewport[1] = y, viewport[2] = w, viewport[3] = h;
+    if (!lost)
+        emscripten_glViewport(x, y, w, h);
+}
 void glShadeModel(GLenum) {}   // always smooth
 void glMatrixMode(GLenum mode) { ffp::matrixMode(mode); }
 void glLoadIdentity() { ffp::loadIdentity(); }
@@ -275,11 +376,26 @@ void glMap2f(GLenum target, GLfloat u1, GLfloat u2, GLint ustride, GLint uorder,
     ffp::map2(target, u1, u2, ustride, uorder, v1, v2, vstride, vorder, points);
 }
 void glEvalCoord2f(GLfloat u, GLfloat v) { ffp::evalCoord2(u, v); }
-void glGenTextures(GLsizei n, GLuint* textures) { emscripten_glGenTextures(n, textures); }
+void glGenTextures(GLsizei n, GLuint* names)
+{
+    for (GLsizei k = 0; k < n; k++) {
+        textures.emplace_back();
+        if (!lost)
+            emscripten_glGenTextures(1, &textures.back().id);
+        names[k] = textures.size();
+    }
+}
+
+// Texture calls work on the program's bound texture (GL_TEXTURE_2D, the only target).
 void glTexParameteri(GLenum target, GLenum name, GLint param)
 {
-    showBinding();
-    emscripten_glTexParameteri(target, name, param);
+    if (texture(boundTexture) == nullptr)
+        return;
+    keep(texture(boundTexture)->parameters, name, param);
+    if (!lost) {
+        showBinding();
+        emscripten_glTexParameteri(target, name, param);
+    }
 }
 void glTexEnvf(GLenum, GLenum, GLfloat) {}   // always GL_MODULATE
 
@@ -296,8 +412,20 @@ void glBindTexture(GLenum target, GLuint texture)
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height,
                   GLint border, GLenum format, GLenum type, const void* pixels)
 {
-    showBinding();
-    emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+    Texture* const kept = texture(boundTexture);
+    if (kept == nullptr || level != 0)   // the program gives level 0 only
+        return;
+    // Bytes of GL_RGB or GL_RGBA, each row starting 4-byte aligned as WebGL unpacks them.
+    const size_t row = (size_t(width) * (format == GL_RGBA ? 4 : 3) + 3) / 4 * 4;
+    const auto* bytes = static_cast<const GLubyte*>(pixels);
+    kept->internalFormat = internalFormat;
+    kept->width = width, kept->height = height;
+    kept->format = format, kept->type = type;
+    kept->pixels.assign(bytes, bytes == nullptr ? bytes : bytes + row * height);
+    if (!lost) {
+        showBinding();
+        emscripten_glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+    }
     ffp::textureImage(level);
 }
 
@@ -343,7 +471,8 @@ void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GL
 void glutSwapBuffers()
 {
     ffp::finish();
-    frames++;
+    if (!lost)
+        frames++;
 }
 
 // Stepping (index.html?step, for tests): the timer does not run by itself
@@ -364,12 +493,37 @@ void glutIgnoreKeyRepeat(int ignore)
     EM_ASM({ Module.ignoreKeyRepeat = $0 != 0; }, ignore);
 }
 
+// A lost context (a GPU reset, a phone's tab in the background): WebGL's
+// objects are gone; nothing is drawn until it comes back. The page says what happened.
+EMSCRIPTEN_KEEPALIVE void contextLost()
+{
+    lost = true;
+    programs[0] = programs[1] = 0;
+    for (Texture& kept : textures)
+        kept.id = 0;
+}
+
+// The context back: every object made again, the state the program set
+// given again, and the current tick drawn.
+EMSCRIPTEN_KEEPALIVE void contextRestored()
+{
+    lost = false;
+    for (Texture& kept : textures)
+        makeTexture(kept);
+    emscripten_glBindTexture(GL_TEXTURE_2D, shownTexture = 0);
+    for (const auto& [cap, on] : capabilities)
+        (on ? emscripten_glEnable : emscripten_glDisable)(cap);
+    emscripten_glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    if (viewport[2] > 0)
+        emscripten_glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    display();
+}
+
 // step(N), while stepping: N ticks at once, each followed by the program's
 // display, as a frame; step(0) draws the frame again. The page reads the last
 // frame in the same task (the drawing buffer is not kept after it).
 EMSCRIPTEN_KEEPALIVE void step(int count)
 {
-    const auto display = reinterpret_cast<void (*)()>(EM_ASM_INT({ return GLUT.displayFunc; }));
     for (int k = 0; k < count && waiting.callback != nullptr; k++) {
         const Timer t = waiting;
         waiting.callback = nullptr;

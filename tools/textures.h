@@ -1,0 +1,6 @@
+// The tree textures, generated: writeTextures(DIR) writes "leaves.rgb" and
+// "bark.rgb" (raw 256x256 RGB, no header) into DIR, the same bytes on every
+// call and platform; false (with a message on stderr) when one cannot be written.
+#pragma once
+
+bool writeTextures(const char* dir);
