@@ -223,8 +223,20 @@ class WebKitPage {
 
   title() { return this.command('GET', '/title'); }
   consoleLines() { return this.evaluate(() => (window.pageLog || []).splice(0)); }
-  // The window's outer size: sizeCanvas measures the canvas and corrects it.
-  setViewport({ width, height }) { return this.command('POST', '/window/rect', { width, height }); }
+  // The window's outer size (sizeCanvas measures the canvas and corrects it),
+  // once the page has it too: it comes a moment after the window's.
+  async setViewport({ width, height }) {
+    const inner = () => this.evaluate(() => `${innerWidth}x${innerHeight}`);
+    const [before, was] = [await inner(), await this.command('GET', '/window/rect')];
+    if (was.width === width && was.height === height) return;
+    await this.command('POST', '/window/rect', { width, height });
+    for (let tries = 0, last = before; tries < 100; tries++) {
+      await new Promise((done) => setTimeout(done, 20));
+      const now = await inner();
+      if (now !== before && now === last) return;
+      last = now;
+    }
+  }
   actions(...sources) { return this.command('POST', '/actions', { actions: sources }); }
   keys(type, key) { return this.actions({ type: 'key', id: 'keyboard', actions: [{ type, value: ARROW_KEYS[key] }] }); }
 
