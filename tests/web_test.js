@@ -345,33 +345,39 @@ const fresh = (browser, run) => browser.newPage().then((page) => run(page).final
 
 const WEBGL_OFF = { chromium: '--disable-webgl', webkit: '--enable-webgl=false' };   // the browser's own switch
 
+// One engine's cases, in one browser (and one without WebGL where the browser has a switch for it).
+async function engineCases(engine, url, bare) {
+  const browser = await b.launch(engine);
+  await fresh(browser, (page) => viewCases(engine, page, url));
+  await fresh(browser, (page) => stepCases(engine, page, url));
+  await fresh(browser, (page) => stepCases(engine, page, url, true).then(() => padCases(engine, page)));
+  if (engine !== 'webkit') await contextLossCases(engine, browser, url);
+  if (engine === 'chromium') await fresh(browser, (page) => phoneCases(page, url));
+  if (engine === 'firefox') await fresh(browser, (page) => b.open(page, url + 'index.html').then(() => touchCase(page)));
+  for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, bare, `${engine}: ${what}`, how, want));
+  if (engine !== 'webkit') {   // WebKit's pages cannot be held back while loading, nor record
+    await fresh(browser, (page) => loadingCase(engine, page, bare));
+    await fresh(browser, (page) => recordCase(engine, page, url));
+  }
+  if (engine === 'chromium') {
+    await fresh(browser, (page) => appCases(page, url));
+    await updateCase(browser);
+  }
+  await b.closeBrowser(browser);   // WebKit: one browser at a time
+  if (WEBGL_OFF[engine]) {
+    const off = await b.launch(engine, { args: [WEBGL_OFF[engine]] });
+    await fresh(off, (page) => showsFailure(page, url, `${engine} ${WEBGL_OFF[engine]}`, {}, FAILURES[2][2]));
+    await b.closeBrowser(off);
+  }
+}
+
 async function main() {
   const url = await b.startServer(dir);
   const bare = await b.startServer(dir);   // another origin: no service worker there until the last case
   await serverCases(url);
   for (const engine of engines) {
     const started = Date.now();
-    const browser = await b.launch(engine);
-    await fresh(browser, (page) => viewCases(engine, page, url));
-    await fresh(browser, (page) => stepCases(engine, page, url));
-    await fresh(browser, (page) => stepCases(engine, page, url, true).then(() => padCases(engine, page)));
-    if (engine !== 'webkit') await contextLossCases(engine, browser, url);
-    if (engine === 'chromium') await fresh(browser, (page) => phoneCases(page, url));
-    if (engine === 'firefox') await fresh(browser, (page) => b.open(page, url + 'index.html').then(() => touchCase(page)));
-    for (const [what, how, want] of FAILURES) await fresh(browser, (page) => showsFailure(page, bare, `${engine}: ${what}`, how, want));
-    if (engine !== 'webkit') {   // WebKit's pages cannot be held back while loading, nor record
-      await fresh(browser, (page) => loadingCase(engine, page, bare));
-      await fresh(browser, (page) => recordCase(engine, page, url));
-    }
-    if (engine === 'chromium') {
-      await fresh(browser, (page) => appCases(page, url));
-      await updateCase(browser);
-    }
-    if (WEBGL_OFF[engine]) {
-      await b.closeBrowser(browser);   // WebKit: one browser at a time
-      const off = await b.launch(engine, { args: [WEBGL_OFF[engine]] });
-      await fresh(off, (page) => showsFailure(page, url, `${engine} ${WEBGL_OFF[engine]}`, {}, FAILURES[2][2]));
-    }
+    await engineCases(engine, url, bare);
     console.log(`${engine}: ${((Date.now() - started) / 1000).toFixed(1)} s`);
   }
   return failures ? 1 : 0;
