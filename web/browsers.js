@@ -239,7 +239,6 @@ class WebKitPage {
   }
   actions(...sources) { return this.command('POST', '/actions', { actions: sources }); }
   keys(type, key) { return this.actions({ type: 'key', id: 'keyboard', actions: [{ type, value: ARROW_KEYS[key] }] }); }
-
 }
 
 // run(MAIN): MAIN(), then everything stopped; exits with MAIN's status, 1 on
