@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the squirrel scene and runs the whole test suite through CTest: once
 # in the optimised build, once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; then the browser build in Chromium and Firefox.
+# UndefinedBehaviorSanitizer; then the browser build in Chromium, Firefox and WebKit.
 # Every test that needs X starts its own virtual X server, so a display is
 # neither needed nor used. Exits non-zero when anything fails; Ctrl-C stops
 # everything at once.
@@ -15,7 +15,7 @@ usage: $0 [-h | --help]
 Installs the Debian packages the tests need (when missing), then runs:
   Release build    every suite through CTest in build/
   Sanitizer build  the same in build-asan/, with ASan, UBSan and LeakSanitizer
-  Browser build    the WebAssembly page in Chromium and Firefox, against the desktop frame
+  Browser build    the WebAssembly page in Chromium, Firefox and WebKit, against the desktop frame
 Build logs land in each build folder (build.log). About 3 minutes on two cores.
 USAGE
 }
@@ -37,7 +37,7 @@ main() {
     local status=0
     ctest_pass "$ROOT/build" "Release build" || status=1
     ctest_pass "$ROOT/build-asan" "Sanitizer build, ASan + UBSan" -DSQUIRREL_SANITIZE=ON || status=1
-    echo "== Browser build, WebAssembly in Chromium and Firefox ($SECONDS s in)"
+    echo "== Browser build, WebAssembly in Chromium, Firefox and WebKit ($SECONDS s in)"
     run_job "$ROOT/tests/web_test.sh" || status=1
     echo "== $([ $status -eq 0 ] && echo passed || echo FAILED) in $SECONDS s"
     exit $status

@@ -24,8 +24,8 @@ async function measure(page, which, seconds) {
 }
 
 async function main([dir, seconds, ...engines]) {
-  if (!dir || !(Number(seconds) > 0) || engines.some((engine) => !['chromium', 'firefox'].includes(engine))) {
-    console.log('usage: node bench/web_rate.js DIR SECONDS ENGINE... (ENGINE: chromium or firefox)');
+  if (!dir || !(Number(seconds) > 0) || engines.some((engine) => !['chromium', 'firefox', 'webkit'].includes(engine))) {
+    console.log('usage: node bench/web_rate.js DIR SECONDS ENGINE... (ENGINE: chromium, firefox or webkit)');
     return dir === '-h' || dir === '--help' ? 0 : 2;
   }
   const pageUrl = await b.startServer(dir);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The browser page against each engine's ceiling and the desktop program, in
 # one run: each round measures, one at a time, the desktop program's ticks per
-# second (bench/run.sh's swap counter), then in Chromium and in Firefox the
-# empty ceiling page and the page, standing and running (bench/web_rate.js),
+# second (bench/run.sh's swap counter), then in Chromium, Firefox and WebKit
+# the empty ceiling page and the page, standing and running (bench/web_rate.js),
 # all at 640x480. Prints
 # every measurement, then the range of each over the rounds.
 set -euo pipefail
@@ -17,8 +17,9 @@ usage() {
 usage: $0 [-h | --help] [ROUNDS [SECONDS]]
 Measures, ROUNDS times (default $ROUNDS) and never two at once, for SECONDS
 each (default $SECONDS_EACH): the desktop program's ticks/s, and in headless
-Chromium and in Firefox (on a virtual X server) the ceiling page's and the
-page's ticks/s and frames/s, the page standing and then running. Builds build-bench/ and build-web/ first.
+Chromium, in Firefox and in WebKit's MiniBrowser (both on a virtual X server)
+the ceiling page's and the page's ticks/s and frames/s, the page standing and
+then running. Builds build-bench/ and build-web/ first.
 Prints each measurement, then ranges and the page's share of its ceiling.
 Logs land in build-bench/bench-results/. Run it on an otherwise quiet machine.
 USAGE
@@ -56,7 +57,7 @@ main() {
         echo "round $round" | tee -a "$log"
         measure_program 640 480
         echo "desktop program ticks/s $MEASURED_TICKS swaps/s $MEASURED_SWAPS" | tee -a "$log"
-        run_job node "$ROOT/bench/web_rate.js" "$ROOT/build-web/site" "$seconds" chromium firefox | tee -a "$log"
+        run_job node "$ROOT/bench/web_rate.js" "$ROOT/build-web/site" "$seconds" chromium firefox webkit | tee -a "$log"
     done
     echo
     summary "$log"

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The page in Chromium and Firefox (on an Xvfb of its own: headless Firefox has no WebGL), driven by
-# tests/web_test.js; its pictures probed here. Usage: tests/web_test.sh [ENGINE...] (both by default)
+# The page in Chromium, Firefox and WebKit (the last two on an Xvfb of its own: headless Firefox has no
+# WebGL), driven by tests/web_test.js; its pictures and clips probed here.
+# Usage: tests/web_test.sh [ENGINE...] (chromium firefox webkit by default)
 set -euo pipefail
 source "$(dirname "$0")/test_lib.sh"
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-read -ra ENGINES <<<"${*:-chromium firefox}"
+read -ra ENGINES <<<"${*:-chromium firefox webkit}"
 
-ensure_packages "${WEB_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" imagemagick
+ensure_packages "${WEB_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" imagemagick ffmpeg
 "$ROOT/web/build.sh" >/dev/null
 start_xvfb 1280x1024
+# WebKitGTK's compositor thread, drawing with llvmpipe, crashed its web process now and then
+# (a segfault in swrast_dri.so, 5 in about 40 runs); the cases here read the canvas itself.
+export WEBKIT_DISABLE_COMPOSITING_MODE=1
 # The desktop program along a drive (first frame, sway, turn, blend, run, bump into tree row 0's
 # trunk, straight to the right: 90 degrees is 20 ticks); the page follows its plan (web_test.js).
 configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel >/dev/null
@@ -27,12 +31,24 @@ near() {
     awk -v m="${mae#*(}" -v max="${4:-0.01}" 'BEGIN { exit !(m + 0 <= max && m ~ /^[0-9]/) }' || fail "$3: $mae"
 }
 
+# check_clip ENGINE: ffprobe reads the clip recorded in the page: the drawing buffer's size, the last
+# frame within half a second of the time recorded, the first and last frames unlike.
+check_clip() {
+    local clip=$TMP/$1-clip.webm seconds size got frames last mae
+    read -r seconds size <"$TMP/$1-clip.txt"
+    read -r got frames last < <(ffprobe -v error -select_streams v:0 -show_entries stream=width,height:packet=pts_time \
+        -of csv=p=0 "$clip" | awk -F, 'NF == 2 { size = $1 "x" $2 } NF == 1 { n++; if ($1 > t) t = $1 } END { print size, n, t }')
+    [ "$got" = "$size" ] && awk -v l="$last" -v s="$seconds" 'BEGIN { exit !(l - s <= 0.5 && s - l <= 0.5) }' ||
+        fail "$1: the clip is ${got:-unreadable}, its last frame at $last s; the canvas is $size, $seconds s recorded"
+    ffmpeg -v error -i "$clip" -vf "select=eq(n\\,0)+eq(n\\,$((frames - 1)))" -vsync 0 "$TMP/$1-clip-%d.png"
+    mae=$(compare -metric MAE "$TMP/$1-clip-1.png" "$TMP/$1-clip-2.png" null: 2>&1 || true)
+    awk -v m="${mae#*(}" 'BEGIN { exit !(m + 0 >= 0.01) }' || fail "$1: the clip's first and last frames are alike: $mae"
+    echo "$1: a clip of $seconds s recorded: $size, $frames frames, the last at $last s"
+}
+
 for engine in "${ENGINES[@]}"; do
     for shot in first sway turn blend run bump; do
         near "$TMP/desktop/$shot.png" "$TMP/$engine-step-$shot.png" "$engine: $shot against the desktop"
-    done
-    for shot in back1 steer1 back2 steer2; do   # one engine's frames of one tick: a restore without the depth test is off by 0.25%
-        near "$TMP/$engine-unlost-$shot.png" "$TMP/$engine-lost-$shot.png" "$engine: $shot after a lost context" 0.001
     done
     check_scene "$TMP/$engine-step-first.png"
     for shot in first sway; do   # the black bird, where the desktop shows it at that tick
@@ -41,6 +57,15 @@ for engine in "${ENGINES[@]}"; do
             fail "$engine: $shot: no black bird in the sky, where the desktop frame has $desktop bird pixels"
     done
     check_scene "$TMP/$engine-step-sway.png"
+    for shot in first sway turn blend run bump; do   # the d-pad's frames are the keyboard's
+        [ "$(compare -metric AE "$TMP/$engine-step-$shot.png" "$TMP/$engine-pad-$shot.png" null: 2>&1)" = 0 ] ||
+            fail "$engine: $shot steered by the gamepad differs from the keyboard's"
+    done
+    [ "$engine" != webkit ] || continue   # no resize shots, lost contexts, held-back loads nor recorder there
+    for shot in back1 steer1 back2 steer2; do   # one engine's frames of one tick: a restore without the depth test is off by 0.25%
+        near "$TMP/$engine-unlost-$shot.png" "$TMP/$engine-lost-$shot.png" "$engine: $shot after a lost context" 0.001
+    done
+    check_clip "$engine"
     CW=1000 CH=500 check "$TMP/$engine-1000x500x1.png" 40x20+950+470 "ground, bottom right at 1000x500" "$GROUND" \
         "$(CW=1000 CH=500 at 8 30 3 1 0)" "trunk of tree row 0 at the aspect 2:1" 'r >= 20 && b <= 5 && r > g'
     convert "$TMP/$engine-640x480x2.png" -resize '640x480!' "$TMP/$engine-half.png"

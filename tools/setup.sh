@@ -15,9 +15,10 @@ BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)
 PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
-# The browser build (web/build.sh) and its browsers (web/browsers.js); node
-# and npm are checked by command, since Node.js may come from elsewhere.
-WEB_PACKAGES=(emscripten g++ chromium firefox-esr)
+# The browser build (web/build.sh) and its browsers (web/browsers.js):
+# WebKit's MiniBrowser comes with its WebDriver server and draws with Mesa on
+# an Xvfb. Node and npm are checked by command, since Node.js may come from elsewhere.
+WEB_PACKAGES=(emscripten g++ chromium firefox-esr webkit2gtk-driver libgl1-mesa-dri xvfb)
 
 XVFB_PID=""
 STARTED_PIDS=()    # programs started by start_program

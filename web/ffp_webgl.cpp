@@ -312,11 +312,19 @@ const bool drawsFrames = (ffp::setSink(draw), true);   // the pipeline hands its
 int stepping = -1;          // 1 while stepping (index.html?step), -1 until the first timer asks
 Timer waiting{nullptr, 0};  // while stepping: the timer set, until step() runs it
 
+// One tick: the page reads its gamepads first (Module.beforeTick, from
+// web/controls.js), so that they steer alike whether the timer runs or the page steps it.
+void tick(Timer t)
+{
+    EM_ASM({ if (Module.beforeTick) Module.beforeTick(); });
+    t.callback(t.value);
+}
+
 void fire(void* timer)
 {
     const Timer t = *static_cast<Timer*>(timer);
     delete static_cast<Timer*>(timer);
-    t.callback(t.value);
+    tick(t);
 }
 
 }  // namespace
@@ -519,7 +527,7 @@ EMSCRIPTEN_KEEPALIVE void step(int count)
     for (int k = 0; k < count && waiting.callback != nullptr; k++) {
         const Timer t = waiting;
         waiting.callback = nullptr;
-        t.callback(t.value);
+        tick(t);
         display();
     }
     if (count <= 0)
