@@ -116,7 +116,7 @@ measure_program() {
     say "real program at ${w}x${h} (${COUNT_SECONDS} s)"
     cd "$BUILD"
     PROGRAM_STDERR="$RESULTS/program-${w}x${h}.log" start_program "$title" env SWAPCOUNT_FILE="$counts" \
-        LD_PRELOAD="$BUILD/bench/swapcount.so" bash -c 'exec -a "$0" ./squirrel' "$title"
+        LD_PRELOAD="$BUILD/swapcount.so" bash -c 'exec -a "$0" ./squirrel' "$title"
     xdotool windowsize "$WIN" "$w" "$h"
     wait_for_size "$WIN" "$w" "$h"
     pause 1

@@ -15,7 +15,7 @@ BENCH_PACKAGES=(libbenchmark-dev)
 # Recording the animation and plotting its joint angles (run.sh --record, --plot).
 RECORD_PACKAGES=(ffmpeg libxdamage-dev)
 PLOT_PACKAGES=(gnuplot-nox fonts-dejavu-core)
-# The browser build (web/build.sh) and its browsers (web/browsers.js):
+# The browser build (web/build.sh) and its browsers (tools/browsers/):
 # WebKit's MiniBrowser comes with its WebDriver server and draws with Mesa on
 # an Xvfb. Node and npm are checked by command, since Node.js may come from elsewhere.
 WEB_PACKAGES=(emscripten g++ chromium firefox-esr webkit2gtk-driver libgl1-mesa-dri xvfb)
@@ -62,6 +62,37 @@ no_options() {
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac
+}
+
+# script_options ARGS...: for a script whose usage is its header comment (the
+# comment lines after the first line): -h or --help prints that and exits 0,
+# another option prints it on stderr and exits 2; anything else is the script's.
+script_options() {
+    case "${1:-}" in
+        -h | --help) header_usage; exit 0 ;;
+        -*) header_usage >&2; exit 2 ;;
+    esac
+}
+header_usage() {
+    sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"
+}
+
+# npm_packages DIR: the npm packages of DIR (a folder with package.json and
+# package-lock.json), exactly as locked, installed when missing or out of date.
+npm_packages() {
+    local stamp=$1/node_modules/.installed-lock.json
+    cmp -s "$1/package-lock.json" "$stamp" 2>/dev/null && return 0
+    command -v npm >/dev/null ||
+        fail "npm not found: install Node.js 18 or newer with npm (on Debian: apt-get install nodejs npm)"
+    run_job npm ci --prefix "$1" --no-audit --no-fund --loglevel=error ||
+        fail "npm ci failed in ${1#"$ROOT"/}: check that the npm registry can be reached, then try again"
+    cp "$1/package-lock.json" "$stamp"
+}
+
+# install_browser_driver: what starts the browsers (tools/browsers/browsers.js:
+# puppeteer-core), for the scripts that start one; npm downloads no browser.
+install_browser_driver() {
+    npm_packages "$ROOT/tools/browsers"
 }
 
 # handle_signals: Ctrl-C (SIGINT), SIGTERM and SIGHUP stop everything the

@@ -7,22 +7,22 @@
 #   keydown|keyup KEY a key event, taken at the next tick
 #   shot NAME         save the window as OUT/NAME.png
 # and writes OUT/plan, the same rows with the program's tick count before
-# each (the timer re-arms since it started). bench/swapcount.cpp holds the
-# program after each frame until it is given the next, and counts the ticks.
+# each (the timer re-arms since it started). The build's swapcount.so, beside
+# SQUIRREL (tools/swapcount.cpp), holds the program after each frame until it
+# is given the next, and counts the ticks.
 # Uses $DISPLAY. Usage: tools/step_shots.sh SQUIRREL DRIVE OUT
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
 
-case "${1:-}" in
-    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-esac
-[ $# -eq 3 ] || { echo "usage: $0 SQUIRREL DRIVE OUT" >&2; exit 2; }
+script_options "$@"
+[ $# -eq 3 ] || { header_usage >&2; exit 2; }
 SQUIRREL=$(realpath "$1") DRIVE=$(realpath "$2") OUT=$(realpath -m "$3")
+SWAPCOUNT=$(dirname "$SQUIRREL")/swapcount.so
+[ -f "$SWAPCOUNT" ] || fail "no $SWAPCOUNT: build it with cmake --build $(dirname "$SQUIRREL") --target swapcount"
 handle_signals
 temp_dir steps
-g++ -O2 -shared -fPIC "$ROOT/bench/swapcount.cpp" -o "$TEMP_DIR/swapcount.so" -ldl
 COUNTS=$TEMP_DIR/counts STEPS=$TEMP_DIR/steps
 : >"$COUNTS"
 mkfifo "$STEPS"
@@ -45,7 +45,7 @@ frames() {
 mkdir -p "$OUT"
 cd "$(dirname "$SQUIRREL")"   # beside its textures
 start_program squirrel-steps env SWAPCOUNT_FILE="$COUNTS" SWAPCOUNT_STEPS="$STEPS" \
-    LD_PRELOAD="$TEMP_DIR/swapcount.so" bash -c 'exec -a "$0" "$1"' squirrel-steps "$SQUIRREL"
+    LD_PRELOAD="$SWAPCOUNT" bash -c 'exec -a "$0" "$1"' squirrel-steps "$SQUIRREL"
 # From the second frame on: the very first draws its ground with the bark
 # texture that loading left bound, which the first tree then unbinds.
 frames 1
