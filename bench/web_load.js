@@ -8,7 +8,7 @@
 // navigation to the first frame, and the bytes on the wire of the reload.
 // Usage: node bench/web_load.js DIR [ROUNDS]   (DIR: the folder to serve)
 'use strict';
-const b = require('../web/browsers.js');
+const b = require('../tools/browsers/browsers.js');
 const { serve } = require('../web/serve.js');
 
 const PROFILES = [['200,000 B/s, 150 ms', 200000, 150], ['50,000 B/s, 400 ms', 50000, 400]];

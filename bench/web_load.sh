@@ -31,6 +31,7 @@ main() {
     handle_signals
     ensure_packages "${WEB_PACKAGES[@]}"
     "$ROOT/web/build.sh" >&2
+    install_browser_driver >&2
     load_before=$(cut -d' ' -f1-3 /proc/loadavg)
     run_job node "$ROOT/bench/web_load.js" "$ROOT/build-web/site" "$rounds" || fail "the load benchmark failed"
     echo "machine: $(nproc) cores, $(grep -m 1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"

@@ -7,7 +7,7 @@
 // Usage: node bench/web_rate.js DIR SECONDS ENGINE...   (DIR: the browser build's site folder)
 'use strict';
 const path = require('path');
-const b = require('../web/browsers.js');
+const b = require('../tools/browsers/browsers.js');
 
 const counted = {
   ceiling: () => [performance.now(), window.ticks, window.frames],

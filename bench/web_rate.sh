@@ -48,6 +48,7 @@ main() {
     mkdir -p "$RESULTS"
     configure_build "$BUILD" -DSQUIRREL_BENCH=ON -DBUILD_TESTING=OFF -- squirrel swapcount >&2
     "$ROOT/web/build.sh" >&2
+    install_browser_driver >&2
     start_xvfb 1280x1024
     COUNT_SECONDS=$seconds
     local log="$RESULTS/web-rate.txt" load_before round

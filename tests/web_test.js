@@ -5,7 +5,7 @@
 const fs = require('fs');
 const http = require('http');
 const zlib = require('zlib');
-const b = require('../web/browsers.js');
+const b = require('../tools/browsers/browsers.js');
 const [dir, work, ...engines] = process.argv.slice(2);
 let failures = 0;
 
@@ -184,7 +184,7 @@ function scriptBrowser() {
 async function stepCases(engine, page, url, pad = false) {
   if (pad) await page.evaluateOnNewDocument(scriptBrowser);
   await b.open(page, url + 'index.html?step');
-  if (engine !== 'webkit') {   // WebKit's pages each come at a path of their own (web/browsers.js)
+  if (engine !== 'webkit') {   // WebKit's pages each come at a path of their own (tools/browsers/browsers.js)
     expect(await page.evaluate(() => navigator.serviceWorker.controller !== null), `${engine}: step mode under the service worker`);
   }
   await b.sizeCanvas(page, 640, 480);

@@ -8,7 +8,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 read -ra ENGINES <<<"${*:-chromium firefox webkit}"
 
 ensure_packages "${WEB_PACKAGES[@]}" "${XVFB_PACKAGES[@]}" imagemagick ffmpeg
-"$ROOT/web/build.sh" >/dev/null
+# The page builds without npm: an npm that fails comes first on the PATH.
+mkdir "$TMP/no-npm" && printf '#!/bin/sh\necho "npm: not here" >&2\nexit 1\n' >"$TMP/no-npm/npm" && chmod +x "$TMP/no-npm/npm"
+PATH="$TMP/no-npm:$PATH" "$ROOT/web/build.sh" >/dev/null || fail "the page did not build without npm"
+install_browser_driver
 start_xvfb 1280x1024
 # WebKitGTK's compositor thread, drawing with llvmpipe, crashed its web process now and then
 # (a segfault in swrast_dri.so, 5 in about 40 runs); the cases here read the canvas itself.

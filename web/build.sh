@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # Builds the browser page into build-web/ at the repository root with CMake
 # through Emscripten's toolchain (the sources and flags live in
-# web/CMakeLists.txt): the page's files, exactly, in build-web/site/.
-# Also installs the page's driver (puppeteer-core, web/package-lock.json)
-# with npm ci when it is missing or out of date. Needs emcmake, node and
-# npm; tools/setup.sh lists the packages.
+# web/CMakeLists.txt): the page's files, exactly, in build-web/site/. Needs
+# emcmake and node (Emscripten runs on it), nothing from npm; tools/setup.sh
+# lists the packages.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
@@ -13,24 +12,15 @@ OUT="$ROOT/build-web"
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
 usage() {
-    echo "usage: web/build.sh"
-    echo "  emcmake cmake -S . -B build-web && cmake --build build-web, then npm ci in web/ if needed"
-}
-
-# The driver's npm packages, exactly as locked; npm downloads no browser.
-node_modules() {
-    local stamp="$ROOT/web/node_modules/.installed-lock.json"
-    cmp -s "$ROOT/web/package-lock.json" "$stamp" 2>/dev/null && return 0
-    run_job npm ci --prefix "$ROOT/web" --no-audit --no-fund --loglevel=error || fail "npm ci failed in web/"
-    cp "$ROOT/web/package-lock.json" "$stamp"
+    echo "usage: web/build.sh [-h | --help]"
+    echo "  emcmake cmake -S . -B build-web && cmake --build build-web: the page's files in build-web/site/"
 }
 
 main() {
     no_options "$@"
     handle_signals
     command -v emcmake >/dev/null || fail "emcmake not found (Debian package emscripten)"
-    command -v node >/dev/null && command -v npm >/dev/null ||
-        fail "node and npm not found: install Node.js 18 or newer (on Debian: apt-get install nodejs npm)"
+    command -v node >/dev/null || fail "node not found: install Node.js 18 or newer (on Debian: apt-get install nodejs)"
     # The toolchain's default emulator passes Node a flag that Node 20 rejects;
     # nothing here runs WebAssembly at build time, so plain node will do.
     mkdir -p "$OUT"
@@ -43,7 +33,6 @@ main() {
     fi
     # A GL 1.1 call left to Emscripten links to a stub that throws when called.
     ! grep -o "Legacy GL function ([a-zA-Z0-9]*)" "$OUT/index.js" || fail "GL calls without a definition in web/"
-    node_modules
     echo "Browser build: $OUT/site/index.html"
 }
 

@@ -8,15 +8,30 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
-
 OUT="$ROOT/build-web"
-handle_signals
-ensure_packages "${WEB_PACKAGES[@]}"
-"$ROOT/web/build.sh"
 
-if [ -n "${DISPLAY:-}" ]; then
-    run_job node "$ROOT/web/serve.js" "$OUT/site"
-    exit
-fi
-run_job node "$ROOT/web/browsers.js" shot "$OUT/site" "$OUT/screenshot.png" || fail "the page did not run in headless Chromium"
-echo "Screenshot: $OUT/screenshot.png"
+usage() {
+    cat <<USAGE
+usage: web/run.sh [-h | --help]   (what ./run.sh --web runs)
+Installs the Debian packages of the browser build when missing, builds it in build-web/, then:
+  with a display     serves build-web/site/ on 127.0.0.1 and prints its address, until Ctrl-C
+  without a display  saves build-web/screenshot.png of the page in headless Chromium
+USAGE
+}
+
+main() {
+    no_options "$@"
+    handle_signals
+    ensure_packages "${WEB_PACKAGES[@]}"
+    "$ROOT/web/build.sh"
+    if [ -n "${DISPLAY:-}" ]; then
+        run_job node "$ROOT/web/serve.js" "$OUT/site"
+        exit
+    fi
+    install_browser_driver
+    run_job node "$ROOT/tools/browsers/browsers.js" shot "$OUT/site" "$OUT/screenshot.png" ||
+        fail "the page did not run in headless Chromium"
+    echo "Screenshot: $OUT/screenshot.png"
+}
+
+main "$@"

@@ -3,9 +3,12 @@
 // whatever happens: on an error, on Ctrl-C (exit 130), SIGTERM (143) or SIGHUP
 // (129), every browser started is closed (its whole process group if it does
 // not answer) and its profile removed. Used by ./run.sh --web for its
-// screenshot, tests/web_test.js and bench/web_rate.js.
+// headless screenshot, by the browser tests (tests/web_test.js) and by the
+// benchmarks (bench/web_rate.js, bench/web_load.js); none of it ships in the
+// page. Its npm packages (package-lock.json here) are installed by
+// install_browser_driver in tools/setup.sh.
 //
-//   node web/browsers.js shot DIR FILE            the first frame's 640x480 canvas, headless Chromium
+//   node tools/browsers/browsers.js shot DIR FILE   the first frame's 640x480 canvas, headless Chromium
 'use strict';
 const { spawn } = require('child_process');
 const fs = require('fs');
@@ -13,7 +16,7 @@ const http = require('http');
 const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
-const { serve } = require('./serve.js');
+const { serve } = require('../../web/serve.js');
 
 // WebGL and compositing both on SwiftShader through ANGLE (Chromium's default
 // software fallback makes the page wait on every frame); none of the
@@ -263,7 +266,6 @@ async function startServer(dir) {
   return url;
 }
 
-
 // Waits (up to 30 s) until the program has drawn a frame; throws with the
 // page's own sentence when it shows a failure instead.
 async function firstFrame(page) {
@@ -299,7 +301,7 @@ async function shot(page, file) {
 
 async function cli([mode, dir, arg]) {
   if (mode !== 'shot' || !dir || !arg) {
-    console.log('usage: node web/browsers.js shot DIR FILE');
+    console.log('usage: node tools/browsers/browsers.js shot DIR FILE');
     return mode === '-h' || mode === '--help' ? 0 : 2;
   }
   const url = await startServer(dir);
