@@ -4,9 +4,9 @@
 # sizes; the staged install and the Debian package through their command.
 # Usage: end_to_end_test.sh SCENARIO PROGRAM NULLQUAD_LIBRARY
 set -euo pipefail
-[ $# -eq 3 ] || { echo "usage: $0 SCENARIO PROGRAM NULLQUAD_LIBRARY" >&2; exit 2; }
-SCENARIO=$1 BIN=$2 NULLQUAD=$3
 source "$(dirname "$0")/test_lib.sh"
+[ $# -eq 3 ] || { header_usage >&2; exit 2; }
+SCENARIO=$1 BIN=$2 NULLQUAD=$3
 
 # launch [ARGS...]: the program as ./squirrel-PID with ARGS, in a folder of
 # its own with the texture files, until its first frame, $TMP/first.png.

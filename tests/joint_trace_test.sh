@@ -3,6 +3,8 @@
 # the first standing tick, the shoulder's blend into running, the blend back.
 # Usage: joint_trace_test.sh JOINT_TRACE
 set -euo pipefail
+source "$(dirname "$0")/../tools/setup.sh"
+script_options "$@"
 csv=$("$1" stand=1 run=11 stand=11)
 # Rows: tick, column (1 tick, 2 action, 3 tail bend, 4 tail tip, 5 shoulder,
 # 6 elbow, 7 hip, 8 knee), expected value within 0.001, what it checks.

@@ -5,9 +5,9 @@
 # a missing Xvfb skipping a test.
 # Usage: scripts_test.sh SCENARIO BUILD_DIR   (BUILD_DIR: a configured build)
 set -euo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 SCENARIO BUILD_DIR" >&2; exit 2; }
-SCENARIO=$1
 source "$(dirname "$0")/test_lib.sh"
+[ $# -eq 2 ] || { header_usage >&2; exit 2; }
+SCENARIO=$1
 export SQUIRREL_BUILD_DIR=$2 TMPDIR=$TMP
 unset DISPLAY
 
@@ -50,6 +50,14 @@ scenario_usage() {
 2 err ^usage: bench/run.sh --bogus
 0 out ^usage:.*make.icons.sh tools/make_icons.sh --help
 2 err ^usage: tools/make_icons.sh --bogus
+0 out ^usage:.*web/run.sh web/run.sh --help
+2 err ^usage: web/run.sh --bogus
+0 out ^usage:.*web/build.sh web/build.sh -h
+0 out ^usage:.*web.rate.sh bench/web_rate.sh --help
+0 out ^usage:.*web.load.sh bench/web_load.sh --help
+0 out ^Drives_the_real_program tools/step_shots.sh --help
+0 out ^Usage:_tests/web.test.sh tests/web_test.sh --help
+2 err ^Usage:_tests/web.test.sh tests/web_test.sh --bogus
 1 err ^error:.*X_display_':9999'.*unset_DISPLAY run.sh
 ROWS
 }

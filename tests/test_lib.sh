@@ -4,6 +4,7 @@
 # where the frame shows what.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
+script_options "$@"
 handle_signals
 temp_dir test
 TMP=$TEMP_DIR
