@@ -114,7 +114,7 @@ plot_joints() {
     ensure_packages "${BUILD_PACKAGES[@]}" "${PLOT_PACKAGES[@]}"
     build_program joint_trace
     csv="$BUILD/joints.csv"
-    "$BUILD/joint_trace" stand=150 run=150 stand=150 >"$csv" || fail "joint_trace failed"
+    "$BUILD/joint_trace" --all stand=150 run=150 stand=150 >"$csv" || fail "joint_trace failed"
     mkdir -p "$(dirname "$out")"
     gnuplot <<EOF || fail "gnuplot could not draw $out"
 set terminal pngcairo size 1000,600 font ",11"
@@ -129,12 +129,9 @@ set grid
 set key below maxrows 2
 set tmargin 5
 $(blend_stretches "$csv")
-plot "$csv" using 1:3 with lines lw 2 title "tail bend (joint 0)", \
-     "" using 1:4 with lines lw 2 title "tail tip (joint 1)", \
-     "" using 1:5 with lines lw 2 title "front shoulder (joint 3)", \
-     "" using 1:6 with lines lw 2 title "front elbow (joint 5)", \
-     "" using 1:7 with lines lw 2 title "hind hip (joint 8)", \
-     "" using 1:8 with lines lw 2 title "hind knee (joint 10)"
+# Joint j is column j + 3 of the trace, under its name in the header row.
+plot for [j in "0 1 3 5 8 10"] "$csv" using 1:(column(j + 3)) with lines lw 2 \
+     title columnheader(j + 3)." (joint ".j.")"
 EOF
     echo "Plot: $out"
 }
