@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -122,7 +123,17 @@ bool writeFile(const char* dir, const char* name, const std::vector<unsigned cha
 
 }  // namespace
 
+bool writeTexture(const char* dir, const char* name)
+{
+    const std::string file = name;
+    if (file != "leaves.rgb" && file != "bark.rgb") {
+        std::fprintf(stderr, "no texture is named %s\n", name);
+        return false;
+    }
+    return writeFile(dir, name, file == "leaves.rgb" ? makeLeaves() : makeBark());
+}
+
 bool writeTextures(const char* dir)
 {
-    return writeFile(dir, "leaves.rgb", makeLeaves()) && writeFile(dir, "bark.rgb", makeBark());
+    return writeTexture(dir, "leaves.rgb") && writeTexture(dir, "bark.rgb");
 }

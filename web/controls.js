@@ -1,7 +1,9 @@
 // Runs in the page before the program starts (emcc --pre-js): the page's
 // controls. The keyboard, the on-screen arrows and gamepads press and release
-// the program's four arrow keys; the record button makes a clip of the canvas;
-// the full-screen button shows where the browser offers full screen.
+// the program's four arrow keys; Pause, Space and a gamepad's Start pause and
+// play the page (paused from the start where the system asks for reduced
+// motion); the record button makes a clip of the canvas; the full-screen
+// button shows where the browser offers full screen.
 (function () {
   'use strict';
   var canvas = Module['canvas'];
@@ -82,30 +84,85 @@
   });
   pad.addEventListener('contextmenu', function (event) { event.preventDefault(); });
 
+  // Pause and Play. While paused no tick runs (web/ffp_webgl.cpp holds the
+  // timer, Module.paused) and the last frame stays; keys still reach the
+  // program and act from the next tick. Screen readers hear "Paused" and
+  // "Playing" (#playing). With reduced motion asked for, the page starts
+  // paused, and pauses when the wish comes later, saying why (#motion).
+  var pause = document.getElementById('pause');
+  var playing = document.getElementById('playing');
+  var motionLine = document.getElementById('motion');
+  function setPaused(on, why) {
+    motionLine.hidden = !(on && why === 'motion');
+    if (!!Module['paused'] === on) return;
+    Module['paused'] = on;
+    pause.textContent = on ? 'Play' : 'Pause';
+    playing.textContent = on ? 'Paused' : 'Playing';
+    if (on) watchPads();
+    else if (Module['calledRun']) Module['_play']();
+  }
+  pause.addEventListener('click', function () { setPaused(!Module['paused']); });
+  // Space, unless a button (or anything else that takes Space) has the focus.
+  window.addEventListener('keydown', function (event) {
+    if (event.key !== ' ' || event.repeat || event.ctrlKey || event.altKey || event.metaKey) return;
+    var focused = document.activeElement;
+    if (focused && focused.closest && focused.closest('button, a[href], input, select, textarea, [contenteditable]')) return;
+    event.preventDefault();
+    setPaused(!Module['paused']);
+  });
+  var reducedMotion = window.matchMedia && matchMedia('(prefers-reduced-motion: reduce)');
+  if (reducedMotion) {
+    if (reducedMotion.matches) setPaused(true, 'motion');
+    reducedMotion.addEventListener('change', function () {
+      if (reducedMotion.matches) setPaused(true, 'motion');
+      else motionLine.hidden = true;
+    });
+  }
+
   // Gamepads with the standard mapping: the d-pad (buttons 12 to 15) and the
-  // left stick (axes 0 and 1 beyond half way) hold the same keys. Read before
-  // each tick (Module.beforeTick, web/ffp_webgl.cpp), also when stepped, from
-  // the browser's announcing a pad until none is left; a pad that is gone
-  // lets go of what it held.
+  // left stick (axes 0 and 1 beyond half way) hold the same keys, and Start
+  // (button 9) pauses and plays. Read before each tick (Module.beforeTick,
+  // web/ffp_webgl.cpp), also when stepped, and at each animation frame while
+  // paused, from the browser's announcing a pad until none is left; a pad
+  // that is gone lets go of what it held.
   var PAD_BUTTONS = { Up: 12, Down: 13, Left: 14, Right: 15 };
+  var START = 9;
+  var startDown = {};    // pad -> its Start was down at the last reading
   function readPads() {
     var present = {};
     Array.prototype.forEach.call(navigator.getGamepads ? navigator.getGamepads() : [], function (gamepad) {
       if (!gamepad || !gamepad.connected || gamepad.mapping !== 'standard') return;
+      var source = 'pad ' + gamepad.index;
       var x = gamepad.axes[0] || 0, y = gamepad.axes[1] || 0;
       var stick = { Up: y < -0.5, Down: y > 0.5, Left: x < -0.5, Right: x > 0.5 };
-      present['pad ' + gamepad.index] = true;
-      hold('pad ' + gamepad.index, ARROWS.filter(function (name) {
-        var button = gamepad.buttons[PAD_BUTTONS[name]];
-        return stick[name] || (button && button.pressed);
-      }));
+      var pressed = function (index) { return !!(gamepad.buttons[index] && gamepad.buttons[index].pressed); };
+      present[source] = true;
+      hold(source, ARROWS.filter(function (name) { return stick[name] || pressed(PAD_BUTTONS[name]); }));
+      if (pressed(START) && !startDown[source]) setPaused(!Module['paused']);
+      startDown[source] = pressed(START);
     });
     Object.keys(holding).forEach(function (source) {
       if (/^pad /.test(source) && !present[source]) hold(source, []);
     });
+    Object.keys(startDown).forEach(function (source) {
+      if (!present[source]) delete startDown[source];
+    });
     if (Object.keys(present).length === 0) Module['beforeTick'] = null;
   }
-  window.addEventListener('gamepadconnected', function () { Module['beforeTick'] = readPads; });
+  var watching = false;  // reading the pads at animation frames
+  function watchPads() {
+    if (watching || !Module['paused'] || !Module['beforeTick']) return;
+    watching = true;
+    requestAnimationFrame(function read() {
+      if (Module['paused'] && Module['beforeTick']) readPads();
+      watching = Module['paused'] && !!Module['beforeTick'];
+      if (watching) requestAnimationFrame(read);
+    });
+  }
+  window.addEventListener('gamepadconnected', function () {
+    Module['beforeTick'] = readPads;
+    watchPads();
+  });
 
   // Full screen, where the browser offers it to pages (Safari on iPhones does not).
   var full = document.getElementById('full');
@@ -134,9 +191,10 @@
     return 'squirrel-' + time.getFullYear() + two(time.getMonth() + 1) + two(time.getDate()) + '-' +
       two(time.getHours()) + two(time.getMinutes()) + two(time.getSeconds()) + (/mp4/.test(clipType) ? '.mp4' : '.webm');
   }
+  // Its name is its text: "Record", or "Stop" and the time recorded; the mark is not read out.
   function showRecording(seconds) {
-    record.setAttribute('aria-label', seconds === null ? 'Record' : 'Stop');
-    record.textContent = seconds === null ? '● Rec' : '■ ' + Math.floor(seconds / 60) + ':' + two(seconds % 60);
+    record.firstChild.textContent = seconds === null ? '●' : '■';
+    record.lastChild.textContent = seconds === null ? 'Record' : 'Stop ' + Math.floor(seconds / 60) + ':' + two(seconds % 60);
     record.classList.toggle('on', seconds !== null);
   }
   function stopRecording() {

@@ -3,7 +3,9 @@
 // Emscripten's own), and the drawing of each frame through WebGL 1: what
 // changed of its vertex attributes and indices uploaded, one draw call per texture.
 // Keeps what it gave WebGL (textures' pixels included) to make it all again
-// when a lost context comes back. Also counts ticks and frames for the page.
+// when a lost context comes back. Also counts ticks and frames for the page,
+// holds the timer while the page is paused, and gets the shaders ready in a
+// task of their own before the first frame.
 #include <GL/glut.h>
 #include <emscripten.h>
 #include <webgl/webgl1.h>
@@ -24,16 +26,19 @@ struct GLUquadric {
 namespace {
 
 // The camera takes the position to clip coordinates; lit colour and texture
-// coordinates pass through; the textured program modulates the colour by the texture.
+// coordinates pass through; the textured program modulates the colour by the
+// texture. The camera's four columns come as attributes that are the same for
+// every vertex, at locations bound before linking: a uniform's location would
+// have to be asked of WebGL, and the answer waits until the GPU has linked.
 const char* const vertexShader = R"(
-uniform mat4 camera;
+attribute vec4 camera0, camera1, camera2, camera3;
 attribute vec3 position;
 attribute vec4 color;
 attribute vec2 texCoord;
 varying vec4 litColor;
 varying vec2 texPoint;
 void main() {
-    gl_Position = camera * vec4(position, 1.0);
+    gl_Position = mat4(camera0, camera1, camera2, camera3) * vec4(position, 1.0);
     litColor = color;
     texPoint = texCoord;
 })";
@@ -119,8 +124,8 @@ struct Texture {
     std::vector<GLubyte> pixels;                     // level 0's, rows 4-byte aligned as unpacked
 };
 
-GLuint programs[2];        // untextured, textured; 0 until the first frame and while the context is lost
-GLint cameras[2];          // their camera uniforms
+GLuint programs[2];        // untextured, textured; 0 while the context is lost
+bool ready = false;        // programs, uniforms, buffers and vertex layout set up for this context
 Stream<Position> positions;
 Stream<Color> colors;
 Stream<TexCoord> texCoords;
@@ -153,8 +158,8 @@ GLuint program(const char* fragmentSource)
         emscripten_glAttachShader(id, s);
         emscripten_glDeleteShader(s);   // goes with the program
     }
-    const char* const attributes[] = {"position", "color", "texCoord"};
-    for (GLuint k = 0; k < 3; k++)
+    const char* const attributes[] = {"position", "color", "texCoord", "camera0", "camera1", "camera2", "camera3"};
+    for (GLuint k = 0; k < 7; k++)
         emscripten_glBindAttribLocation(id, k, attributes[k]);
     emscripten_glLinkProgram(id);
     return id;
@@ -194,15 +199,15 @@ void makeTexture(Texture& kept)
                                 kept.type, kept.pixels.empty() ? nullptr : kept.pixels.data());
 }
 
-// The programs, buffers and vertex layout, made with the first frame and
-// again with the first after a lost context came back. The buffers start
-// empty: nothing sent before counts.
+// The programs, buffers and vertex layout, made before the first frame (the
+// page's start, prepare() below) or with it, and again with the first after
+// a lost context came back. Nothing here waits for the GPU, which compiles
+// and links in the background. The buffers start empty: nothing sent before counts.
 void setUp()
 {
     programs[0] = program(plainShader);
     programs[1] = program(texturedShader);
-    for (int k = 0; k < 2; k++)
-        cameras[k] = emscripten_glGetUniformLocation(programs[k], "camera");
+    ready = true;
     GLuint buffers[4];
     emscripten_glGenBuffers(4, buffers);
     positions.buffer = buffers[0];
@@ -224,7 +229,7 @@ void draw(const ffp::Frame& frame)
 {
     if (lost)
         return;
-    if (programs[0] == 0)
+    if (!ready)
         setUp();
     const size_t count = frame.vertices.size();
     positions.values.resize(count);
@@ -248,12 +253,13 @@ void draw(const ffp::Frame& frame)
                                 GL_STATIC_DRAW);
         uploaded = indices;
     }
+    for (GLuint c = 0; c < 4; c++)   // the camera's columns, for every vertex
+        emscripten_glVertexAttrib4fv(3 + c, frame.camera + 4 * c);
     size_t offset = 0;
     for (const ffp::Batch& batch : frame.batches) {
         if (!batch.indices.empty()) {
             const int k = batch.texture != 0;
             emscripten_glUseProgram(programs[k]);
-            emscripten_glUniformMatrix4fv(cameras[k], 1, GL_FALSE, frame.camera);
             if (batch.texture != 0 && batch.texture != shownTexture)
                 emscripten_glBindTexture(GL_TEXTURE_2D, webglTexture(shownTexture = batch.texture));
             emscripten_glDrawElements(GL_TRIANGLES, batch.indices.size(), GL_UNSIGNED_SHORT,
@@ -310,21 +316,26 @@ struct Timer {
 
 const bool drawsFrames = (ffp::setSink(draw), true);   // the pipeline hands its frames to draw()
 int stepping = -1;          // 1 while stepping (index.html?step), -1 until the first timer asks
-Timer waiting{nullptr, 0};  // while stepping: the timer set, until step() runs it
+Timer waiting{nullptr, 0};  // the timer set, while stepping until step() runs it, while paused until play()
 
 // One tick: the page reads its gamepads first (Module.beforeTick, from
-// web/controls.js), so that they steer alike whether the timer runs or the page steps it.
+// web/controls.js), so that they steer alike whether the timer runs or the
+// page steps it, and reads the program's state after it (Module.afterTick).
 void tick(Timer t)
 {
     EM_ASM({ if (Module.beforeTick) Module.beforeTick(); });
     t.callback(t.value);
+    EM_ASM({ if (Module.afterTick) Module.afterTick(); });
 }
 
 void fire(void* timer)
 {
     const Timer t = *static_cast<Timer*>(timer);
     delete static_cast<Timer*>(timer);
-    tick(t);
+    if (EM_ASM_INT({ return Module.paused ? 1 : 0; }))   // the page's Pause
+        waiting = t;
+    else
+        tick(t);
 }
 
 }  // namespace
@@ -488,6 +499,10 @@ void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
         emscripten_async_call(fire, new Timer{callback, value}, msecs);
 }
 
+// The page sizes the canvas to its room in the window (index.html) before
+// the program makes its context; 640x480 is the desktop window's size.
+void glutInitWindowSize(int, int) {}
+
 void glutIgnoreKeyRepeat(int ignore)
 {
     EM_ASM({ Module.ignoreKeyRepeat = $0 != 0; }, ignore);
@@ -498,6 +513,7 @@ void glutIgnoreKeyRepeat(int ignore)
 EMSCRIPTEN_KEEPALIVE void contextLost()
 {
     lost = true;
+    ready = false;
     programs[0] = programs[1] = 0;
     for (Texture& kept : textures)
         kept.id = 0;
@@ -521,7 +537,8 @@ EMSCRIPTEN_KEEPALIVE void contextRestored()
 
 // step(N), while stepping: N ticks at once, each followed by the program's
 // display, as a frame; step(0) draws the frame again. The page reads the last
-// frame in the same task (the drawing buffer is not kept after it).
+// frame in the same task (the drawing buffer is not kept after it). On a
+// paused page step(1) runs the tick that waits (the page's Step).
 EMSCRIPTEN_KEEPALIVE void step(int count)
 {
     for (int k = 0; k < count && waiting.callback != nullptr; k++) {
@@ -532,6 +549,24 @@ EMSCRIPTEN_KEEPALIVE void step(int count)
     }
     if (count <= 0)
         display();
+}
+
+// While the page is paused (Module.paused) the tick that comes due waits,
+// with the state as it is; play() runs it at once. Stepping goes on.
+EMSCRIPTEN_KEEPALIVE void play()
+{
+    if (stepping == 0 && waiting.callback != nullptr) {
+        emscripten_async_call(fire, new Timer(waiting), 0);
+        waiting.callback = nullptr;
+    }
+}
+
+// The start's last step, in a task of the page's own after main (web/pre.js),
+// so that the first frame finds the renderer set up.
+EMSCRIPTEN_KEEPALIVE void prepare()
+{
+    if (!lost && !ready)
+        setUp();
 }
 
 // Read by the page to measure the tick and frame rates.
