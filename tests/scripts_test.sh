@@ -55,6 +55,8 @@ scenario_usage() {
 0 out ^usage:.*web/build.sh web/build.sh -h
 0 out ^usage:.*web.rate.sh bench/web_rate.sh --help
 0 out ^usage:.*web.load.sh bench/web_load.sh --help
+0 out ^usage:.*web.audit.sh bench/web_audit.sh --help
+2 err ^usage:.*web.audit.sh bench/web_audit.sh --bogus
 0 out ^Drives_the_real_program tools/step_shots.sh --help
 0 out ^Usage:_tests/web.test.sh tests/web_test.sh --help
 2 err ^Usage:_tests/web.test.sh tests/web_test.sh --bogus

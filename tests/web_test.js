@@ -10,6 +10,7 @@ const [dir, work, ...engines] = process.argv.slice(2);
 let failures = 0;
 
 const expect = (ok, what) => console.log(`${ok ? 'ok' : (failures++, 'FAIL')}: ${what}`);
+const access = require('./web_access.js')(expect);
 
 const get = (url, headers = {}) => new Promise((done, failed) => http.get(url, { headers }, (response) => {
   const chunks = [];
@@ -48,7 +49,7 @@ const keyLog = (page) => page.evaluate(() => (window.keyLog || []).splice(0).joi
 const shown = (page, selector) => page.$eval(selector, (element) => element.offsetWidth > 0);
 
 // A resize and density 2 (WebKit: the resize only, no screenshot), the buttons the engine can use,
-// the keys and a mouse on an arrow, on one page, quiet.
+// the keys and a mouse on an arrow, Pause and Play, axe-core's rules (Chromium), on one page, quiet.
 async function viewCases(engine, page, url) {
   const errors = [];   // every warning or error in the console, exception, failed request (WebKit: kept in the page)
   page.on?.('console', (line) => /^(error|warn)/.test(line.type()) && errors.push(line.text()));
@@ -78,6 +79,8 @@ async function viewCases(engine, page, url) {
   const up = await page.$eval('[aria-label="Up"]', (arrow) => arrow.getBoundingClientRect().toJSON());
   await page.mouse.click(up.x + up.width / 2, up.y + up.height / 2);
   expect(await keyLog(page) === 'keydown 38, keyup 38', `${engine}: a click on the Up arrow presses and releases it`);
+  await access.pauseCases(engine, page);
+  if (engine === 'chromium') await access.axeCases(page, 'a desktop window');
   await page.evaluate(() => navigator.serviceWorker.ready.then(() => true));   // for the pages below
   const glError = await page.$eval('#canvas', (canvas) => canvas.getContext('webgl').getError());
   if (webkit) errors.push(...(await page.consoleLines()).filter((line) => /^(error|warn)/.test(line.type)).map((line) => line.text));
@@ -106,6 +109,7 @@ async function phoneCases(page, url) {
   expect(await keyLog(page) === 'keydown 38, keydown 37, keyup 38, keyup 37',
     'phone: Up held, Left with it, Up released sliding off, Left released lifting');
   await up.end();
+  await access.axeCases(page, 'a phone');
 }
 
 // Firefox cannot emulate a phone: a touch on the arrow steers.
@@ -180,7 +184,8 @@ function scriptBrowser() {
 
 // The desktop program's drive (WORK/desktop/plan by tools/step_shots.sh: TICKS ROW), replayed on
 // the page stepped tick by tick: the same key events at the same ticks (with PAD, the same buttons of
-// a scripted gamepad's d-pad), the canvas saved at each shot as ENGINE-step|pad-SHOT.png.
+// a scripted gamepad's d-pad), the canvas saved at each shot as ENGINE-step|pad-SHOT.png. With the
+// keyboard the page is paused from the turn to the run (stepping goes on): the frames stay the pad's.
 async function stepCases(engine, page, url, pad = false) {
   if (pad) await page.evaluateOnNewDocument(scriptBrowser);
   await b.open(page, url + 'index.html?step');
@@ -193,8 +198,10 @@ async function stepCases(engine, page, url, pad = false) {
   for (const [ticks, what, arg] of plan()) {
     const drawn = await page.evaluate((end, shot) => Module._step(end - Module._tickCount()) || (shot && canvas.toDataURL()),
       Number(ticks), what === 'shot');
-    if (what === 'shot') fs.writeFileSync(`${work}/${engine}-${pad ? 'pad' : 'step'}-${arg}.png`, Buffer.from(drawn.split(',')[1], 'base64'));
-    else if (!pad) await page.keyboard[what === 'keydown' ? 'down' : 'up'](`Arrow${arg}`);
+    if (what === 'shot') {
+      fs.writeFileSync(`${work}/${engine}-${pad ? 'pad' : 'step'}-${arg}.png`, Buffer.from(drawn.split(',')[1], 'base64'));
+      if (!pad && (arg === 'turn' || arg === 'run')) await page.$eval('#pause', (button) => button.click());
+    } else if (!pad) await page.keyboard[what === 'keydown' ? 'down' : 'up'](`Arrow${arg}`);
     else {
       held[what === 'keydown' ? 'add' : 'delete'](PAD_BUTTONS[arg]);
       await page.evaluate((pressed) => { pads[0] = makePad(0, pressed); }, [...held]);
@@ -219,6 +226,7 @@ async function padCases(engine, page) {
     const got = await action().then(() => page.evaluate(() => Module._step(1))).then(() => keyLog(page));
     expect(got === want, `${engine}: ${what}: "${want}" (${got})`);
   }
+  await access.startButtonCases(engine, page);
 }
 
 // About 3 s recorded with Up held; the clip taken from the page instead of downloaded, saved with
@@ -237,7 +245,7 @@ async function recordCase(engine, page, url) {
   await b.sizeCanvas(page, 640, 480);
   await page.keyboard.down('ArrowUp');
   const click = () => page.evaluate(() => document.getElementById('record').click() || performance.now());
-  const label = () => page.$eval('#record', (button) => `${button.getAttribute('aria-label')}: ${button.textContent}`);
+  const label = () => page.$eval('#record', (button) => button.textContent);
   await click();
   const during = await new Promise((done) => setTimeout(done, 2000)).then(label);
   const seconds = await new Promise((done) => setTimeout(done, 1000)).then(click).then(async (end) =>
@@ -246,7 +254,7 @@ async function recordCase(engine, page, url) {
   const [name, clip, size] = await page.evaluate(async () => [offered.name,
     [...new Uint8Array(await (await fetch(offered.href)).arrayBuffer())], `${canvas.width}x${canvas.height}`]);
   const stamp = /^squirrel-(\d{4})(\d\d)(\d\d)-(\d\d)(\d\d)(\d\d)\.webm$/.exec(name)?.slice(1).map(Number) || [];
-  expect(/^Stop: ■ 0:0[12]$/.test(during) && await label() === 'Record: ● Rec',
+  expect(/^■ Stop 0:0[12]$/.test(during) && await label() === '● Record',
     `${engine}: while recording "Stop" and the seconds (${during}), then "Record"`);
   expect(Math.abs(new Date(stamp[0], stamp[1] - 1, ...stamp.slice(2)) - Date.now()) < 60000, `${engine}: the clip named for its start (${name})`);
   fs.writeFileSync(`${work}/${engine}-clip.webm`, Buffer.from(clip));
@@ -351,6 +359,9 @@ async function engineCases(engine, url, bare) {
   await fresh(browser, (page) => viewCases(engine, page, url));
   await fresh(browser, (page) => stepCases(engine, page, url));
   await fresh(browser, (page) => stepCases(engine, page, url, true).then(() => padCases(engine, page)));
+  await fresh(browser, (page) => access.narrationCases(engine, page, url));
+  if (engine === 'chromium') await fresh(browser, (page) => access.motionCases(engine, page, url,
+    (value) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value }])));
   if (engine !== 'webkit') await contextLossCases(engine, browser, url);
   if (engine === 'chromium') await fresh(browser, (page) => phoneCases(page, url));
   if (engine === 'firefox') await fresh(browser, (page) => b.open(page, url + 'index.html').then(() => touchCase(page)));
@@ -364,6 +375,11 @@ async function engineCases(engine, url, bare) {
     await updateCase(browser);
   }
   await b.closeBrowser(browser);   // WebKit: one browser at a time
+  if (engine !== 'chromium') {   // asking for reduced motion from the start: a browser of its own
+    const still = await b.launch(engine, { reducedMotion: true });
+    await fresh(still, (page) => access.motionCases(engine, page, url));
+    await b.closeBrowser(still);
+  }
   if (WEBGL_OFF[engine]) {
     const off = await b.launch(engine, { args: [WEBGL_OFF[engine]] });
     await fresh(off, (page) => showsFailure(page, url, `${engine} ${WEBGL_OFF[engine]}`, {}, FAILURES[2][2]));

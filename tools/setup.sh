@@ -90,7 +90,8 @@ npm_packages() {
 }
 
 # install_browser_driver: what starts the browsers (tools/browsers/browsers.js:
-# puppeteer-core), for the scripts that start one; npm downloads no browser.
+# puppeteer-core, and axe-core for the tests), for the scripts that start
+# one; npm downloads no browser.
 install_browser_driver() {
     npm_packages "$ROOT/tools/browsers"
 }

@@ -31,18 +31,21 @@ const FIREFOX_PREFS = { 'app.update.enabled': false, 'network.captive-portal-ser
 const started = [];   // { browser, profile, driver } of each browser started
 const servers = [];   // servers started
 
-// launch('chromium' | 'firefox' | 'webkit', { args }): a browser with a fresh profile.
-// Chromium runs headless; Firefox, which gets no WebGL headless, and WebKit need $DISPLAY.
-async function launch(engine, { args = [] } = {}) {
+// launch('chromium' | 'firefox' | 'webkit', { args, reducedMotion }): a browser with a fresh
+// profile, asking pages for reduced motion where set (Firefox through its preference, WebKitGTK
+// through GTK's animations setting; Chromium emulates it per page). Chromium runs headless;
+// Firefox, which gets no WebGL headless, and WebKit need $DISPLAY.
+async function launch(engine, { args = [], reducedMotion = false } = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), `squirrel-${engine}-`));
   const entry = { browser: null, profile };
   started.push(entry);
-  if (engine === 'webkit') return launchWebKit(entry, args);
+  if (engine === 'webkit') return launchWebKit(entry, args, reducedMotion);
   const common = { userDataDir: profile, handleSIGINT: false, handleSIGTERM: false, handleSIGHUP: false,
     defaultViewport: null, protocolTimeout: 60000 };
   entry.browser = engine === 'firefox'
     ? await puppeteer.launch({ ...common, browser: 'firefox', headless: false,
-      executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', extraPrefsFirefox: FIREFOX_PREFS, args })
+      executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr', args,
+      extraPrefsFirefox: { ...FIREFOX_PREFS, ...reducedMotion && { 'ui.prefersReducedMotion': 1 } } })
     : await puppeteer.launch({ ...common, browser: 'chrome', headless: true, pipe: true,
       executablePath: process.env.CHROMIUM || '/usr/bin/chromium', args: [...CHROMIUM_FLAGS, ...args] });
   return entry.browser;
@@ -78,7 +81,7 @@ async function stopAll() {
 // driven by plain HTTP requests. One driver per browser, in a process group of
 // its own that holds MiniBrowser and its helper processes.
 const MINIBROWSER = process.env.MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
-const ARROW_KEYS = { ArrowLeft: '\uE012', ArrowUp: '\uE013', ArrowRight: '\uE014', ArrowDown: '\uE015' };
+const KEYS = { ArrowLeft: '\uE012', ArrowUp: '\uE013', ArrowRight: '\uE014', ArrowDown: '\uE015' };   // others as themselves
 
 async function webdriver(url, method, body) {
   const response = await fetch(url, { method, body: body && JSON.stringify(body),
@@ -96,10 +99,14 @@ function freePort() {
   }));
 }
 
-async function launchWebKit(entry, args) {
+async function launchWebKit(entry, args, reducedMotion) {
   if (!process.env.DISPLAY) throw new Error('WebKit needs an X display: set DISPLAY (for example to an Xvfb)');
   const port = await freePort();
   const home = (name) => path.join(entry.profile, name);
+  if (reducedMotion) {
+    fs.mkdirSync(home('config/gtk-3.0'), { recursive: true });
+    fs.writeFileSync(home('config/gtk-3.0/settings.ini'), '[Settings]\ngtk-enable-animations=false\n');
+  }
   entry.driver = spawn(process.env.WEBKIT_DRIVER || 'WebKitWebDriver', [`--port=${port}`], { detached: true,
     stdio: ['ignore', 'ignore', 'inherit'], env: { ...process.env, XDG_CACHE_HOME: home('cache'), XDG_DATA_HOME: home('data'),
       XDG_CONFIG_HOME: home('config'), NO_AT_BRIDGE: '1' } });
@@ -192,7 +199,8 @@ class WebKitPage {
     this.session = session;
     this.scripts = [keepConsole];
     this.blocked = [];
-    this.keyboard = { down: (key) => this.keys('keyDown', key), up: (key) => this.keys('keyUp', key) };
+    this.keyboard = { down: (key) => this.keys('keyDown', key), up: (key) => this.keys('keyUp', key),
+      press: (key) => this.keys('keyDown', key).then(() => this.keys('keyUp', key)) };
     this.mouse = { click: (x, y) => this.actions({ type: 'pointer', id: 'mouse', actions: [
       { type: 'pointerMove', x: Math.round(x), y: Math.round(y) }, { type: 'pointerDown', button: 0 },
       { type: 'pointerUp', button: 0 }] }) };
@@ -241,7 +249,7 @@ class WebKitPage {
     }
   }
   actions(...sources) { return this.command('POST', '/actions', { actions: sources }); }
-  keys(type, key) { return this.actions({ type: 'key', id: 'keyboard', actions: [{ type, value: ARROW_KEYS[key] }] }); }
+  keys(type, key) { return this.actions({ type: 'key', id: 'keyboard', actions: [{ type, value: KEYS[key] ?? key }] }); }
 }
 
 // run(MAIN): MAIN(), then everything stopped; exits with MAIN's status, 1 on
@@ -295,6 +303,14 @@ async function waitTicks(page, ticks) {
   await page.waitForFunction((end) => Module._tickCount() >= end, { timeout: 30000, polling: 20 }, start + ticks);
 }
 
+// The page's violations of WCAG 2.x A and AA and of axe-core's best practices, as "rule: what (N)".
+async function accessibilityViolations(page) {
+  await page.evaluate(fs.readFileSync(require.resolve('axe-core/axe.min.js'), 'utf8'));
+  const { violations } = await page.evaluate(() => axe.run({ runOnly: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa',
+    'wcag22aa', 'best-practice'] }));
+  return violations.map((v) => `${v.id}: ${v.help} (${v.nodes.length})`);
+}
+
 async function shot(page, file) {
   await (await page.$('#canvas')).screenshot({ path: file });
 }
@@ -313,4 +329,5 @@ async function cli([mode, dir, arg]) {
 }
 
 if (require.main === module) run(() => cli(process.argv.slice(2)));
-module.exports = { launch, closeBrowser, run, startServer, firstFrame, open, sizeCanvas, waitTicks, shot };
+module.exports = { launch, closeBrowser, run, startServer, firstFrame, open, sizeCanvas, waitTicks, shot,
+  accessibilityViolations };
