@@ -5,7 +5,10 @@
 // the wire of the first visit (the responses' headers and bodies as the server
 // wrote them, images not counted, everything until the server has been idle
 // for two seconds: a service worker's precache included), the time from
-// navigation to the first frame, and the bytes on the wire of the reload.
+// navigation to the first frame, the bytes on the wire of the reload, and the
+// main thread's long tasks (over 50 ms, Chromium's long-task observer) from
+// navigation until the first visit is done, but the one that runs the
+// program's main (the page measures it as "main"): how many, and the longest.
 // Usage: node bench/web_load.js DIR [ROUNDS]   (DIR: the folder to serve)
 'use strict';
 const b = require('../tools/browsers/browsers.js');
@@ -42,8 +45,12 @@ async function bytesOf(counter, done) {
   return [counter.bytes, result];
 }
 
-// Milliseconds from navigation to the first frame, noted by the page at each animation frame.
+// Milliseconds from navigation to the first frame, noted by the page at each
+// animation frame; the long tasks from the start, kept in window.longTasks.
 function noteFirstFrame() {
+  window.longTasks = [];
+  new PerformanceObserver((list) => longTasks.push(...list.getEntries().map((task) => [task.startTime, task.duration])))
+    .observe({ type: 'longtask', buffered: true });
   (function look() {
     if (typeof Module === 'object' && Module.calledRun && Module._frameCount() > 0) window.firstFrameAt = performance.now();
     else requestAnimationFrame(look);
@@ -56,6 +63,14 @@ const firstFrameAt = (page) => page.waitForFunction(() => window.firstFrameAt, {
 const workerReady = (page) => page.evaluate(() => navigator.serviceWorker?.getRegistration()
   .then((registration) => registration && navigator.serviceWorker.ready.then(() => true)));
 
+// The long tasks but main's: [how many, the longest in ms].
+const longTasks = (page) => page.evaluate(() => {
+  const main = performance.getEntriesByName('main', 'measure')[0];
+  const others = longTasks.filter(([start, duration]) => !main || start + duration <= main.startTime ||
+    start >= main.startTime + main.duration).map(([, duration]) => duration);
+  return [others.length, Math.round(Math.max(0, ...others))];
+});
+
 async function round(url, counter, [, download, latency]) {
   const browser = await b.launch('chromium');
   const page = (await browser.pages())[0];
@@ -67,9 +82,10 @@ async function round(url, counter, [, download, latency]) {
     await workerReady(page);
     return at;
   });
+  const [count, longest] = await longTasks(page);
   const [reload] = await bytesOf(counter, () => page.reload().then(() => firstFrameAt(page)));
   await b.closeBrowser(browser);
-  return [first, ms, reload];
+  return [first, ms, reload, count, longest];
 }
 
 const median = (values) => values.sort((x, y) => x - y)[values.length >> 1];
@@ -85,11 +101,11 @@ async function main([dir, rounds = '3']) {
     for (let n = 0; n < Number(rounds); n++) {
       runs.push(await round(url, counter, profile));
       console.log(`  ${profile[0]}: first visit ${runs[n][0]} B, first frame ${(runs[n][1] / 1000).toFixed(2)} s, ` +
-        `warm reload ${runs[n][2]} B`);
+        `warm reload ${runs[n][2]} B, long tasks but main's ${runs[n][3]} (longest ${runs[n][4]} ms)`);
     }
-    const [bytes, ms, reload] = [0, 1, 2].map((i) => median(runs.map((run) => run[i])));
+    const [bytes, ms, reload, count, longest] = [0, 1, 2, 3, 4].map((i) => median(runs.map((run) => run[i])));
     console.log(`${profile[0]}: median of ${rounds}: first visit ${bytes} B on the wire, first frame ` +
-      `${(ms / 1000).toFixed(2)} s, warm reload ${reload} B`);
+      `${(ms / 1000).toFixed(2)} s, warm reload ${reload} B, long tasks but main's ${count} (longest ${longest} ms)`);
   }
   server.close();
   server.closeAllConnections();

@@ -4,7 +4,8 @@
 # at 50,000 B/s and 400 ms, loads it ROUNDS times from web/serve.js (the server
 # of ./run.sh --web) into a new browser each, then reloads it
 # (bench/web_load.js). Prints each load and the medians: the bytes on the wire
-# of the first visit and of the reload, and the time to the first frame.
+# of the first visit and of the reload, the time to the first frame, and the
+# long tasks (over 50 ms) but the one that runs the program's main.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$ROOT/tools/setup.sh"
@@ -16,7 +17,9 @@ usage: $0 [-h | --help] [ROUNDS]
 Loads the page ROUNDS times (default $ROUNDS) per network profile in headless
 Chromium, each time in a new browser (empty cache), then reloads it; prints
 the bytes on the wire (images not counted) of the first visit and of the
-reload, and the time from navigation to the first frame, with their medians.
+reload, the time from navigation to the first frame, and the main thread's
+tasks over 50 ms during the first visit but the one running the program's
+main, with their medians.
 Builds build-web/ first and serves its site folder.
 Run it on an otherwise quiet machine: the load average is printed too.
 USAGE
