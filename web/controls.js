@@ -2,8 +2,9 @@
 // controls. The keyboard, the on-screen arrows and gamepads press and release
 // the program's four arrow keys; Pause, Space and a gamepad's Start pause and
 // play the page (paused from the start where the system asks for reduced
-// motion); the record button makes a clip of the canvas; the full-screen
-// button shows where the browser offers full screen.
+// motion); "How it moves" opens the view of the animation's insides; the
+// record button makes a clip of the canvas; the full-screen button shows
+// where the browser offers full screen.
 (function () {
   'use strict';
   var canvas = Module['canvas'];
@@ -163,6 +164,25 @@
     Module['beforeTick'] = readPads;
     watchPads();
   });
+
+  // "How it moves": the view beside the canvas (web/insides.js, loaded when it
+  // first opens), open or closed as it was at the last visit. The canvas gives
+  // up the room, as on any resize.
+  var moves = document.getElementById('moves');
+  var insides = document.getElementById('insides');
+  function showInsides(open) {
+    moves.setAttribute('aria-expanded', String(open));
+    insides.hidden = !open;
+    try { localStorage.setItem('squirrel view', open ? 'open' : ''); } catch (error) { /* not kept */ }
+    if (open && !document.getElementById('insides-script')) {
+      var script = document.createElement('script');
+      script.id = 'insides-script';
+      script.src = 'insides.js';
+      document.body.appendChild(script);
+    }
+  }
+  moves.addEventListener('click', function () { showInsides(insides.hidden); });
+  try { if (localStorage.getItem('squirrel view') === 'open') showInsides(true); } catch (error) { /* none kept */ }
 
   // Full screen, where the browser offers it to pages (Safari on iPhones does not).
   var full = document.getElementById('full');

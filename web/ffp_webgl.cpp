@@ -487,7 +487,8 @@ void glutSwapBuffers()
 }
 
 // Stepping (index.html?step, for tests): the timer does not run by itself
-// but waits here for step().
+// but waits here for step(). The page's Slow (Module.slow) spaces the ticks
+// four times as far apart.
 void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
 {
     ticks++;
@@ -496,7 +497,7 @@ void glutTimerFunc(unsigned int msecs, void (*callback)(int), int value)
     if (stepping)
         waiting = {callback, value};
     else
-        emscripten_async_call(fire, new Timer{callback, value}, msecs);
+        emscripten_async_call(fire, new Timer{callback, value}, msecs * EM_ASM_INT({ return Module.slow ? 4 : 1; }));
 }
 
 // The page sizes the canvas to its room in the window (index.html) before
