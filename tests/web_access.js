@@ -65,10 +65,11 @@ module.exports = (expect) => {
 
   // What the live region says along a stepped drive, as ticks since Up was pressed: forward at once;
   // tree row 0's trunk, straight to the right after the turn, stops the squirrel within 30 ticks, said
-  // at the window's end (100 ticks on); Up released at 150, the stop said at 201; Down pressed and let
-  // go again (210 to 220) inside the next window leaves nothing to say. Standing and turning say nothing.
+  // at the window's end (100 ticks on) as the state then; Up released at 150, the stop said at 201.
+  // Standing and turning say nothing. (A small canvas: the frames drawn along do not matter here.)
   async function narrationCases(engine, page, url) {
     await b.open(page, url + 'index.html?step');
+    await b.sizeCanvas(page, 160, 120);
     const said = [];
     const run = async (ticks) => said.push(...await page.evaluate((n) => {
       const region = document.getElementById('said'), changes = [];
@@ -85,8 +86,6 @@ module.exports = (expect) => {
     const start = await page.evaluate(() => Module._tickCount());
     await hold('ArrowUp', 150);
     await run(60);
-    await hold('ArrowDown', 10);
-    await run(140);
     const got = said.map(([tick, text]) => `${tick - start} ${text}`).join(' ');
     const want = '1 The squirrel runs forward. 101 A tree trunk stops the squirrel. 201 The squirrel stops.';
     expect(got === want, `${engine}: the live region along a drive into a trunk: "${got}"`);

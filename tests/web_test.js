@@ -11,6 +11,7 @@ let failures = 0;
 
 const expect = (ok, what) => console.log(`${ok ? 'ok' : (failures++, 'FAIL')}: ${what}`);
 const access = require('./web_access.js')(expect);
+const insides = require('./web_insides.js')(expect);
 
 const get = (url, headers = {}) => new Promise((done, failed) => http.get(url, { headers }, (response) => {
   const chunks = [];
@@ -38,6 +39,13 @@ async function serverCases(url) {
     `server: index.wasm for "${accept}": ${want || 'plain'}, ETag ${etag}, then 304`);
   }
   expect(tags.size === 3, 'server: an ETag for each encoding');
+  // The first visit's bytes as bench/web_load.sh counts them, about: every file of the site but the
+  // images, brotli-compressed, and 300 bytes of headers each, within the page's budget.
+  const cached = [...fs.readFileSync(`${dir}/sw.js`, 'utf8').matchAll(/'([^']+)': '[0-9a-f]{64}'/g)].map((match) => match[1]);
+  const names = ['sw.js', ...cached].filter((name) => !/\.png$/.test(name));
+  let bytes = 0;
+  for (const name of names) bytes += (await get(url + name, { 'accept-encoding': 'br' })).body.length + 300;
+  expect(names.length >= 6 && bytes <= 110000, `server: a first visit of about ${bytes} bytes (${names.join(' ')}), at most 110,000`);
 }
 
 const buffer = (page) => page.$eval('#canvas', (canvas) => `${canvas.width}x${canvas.height}`);
@@ -360,6 +368,8 @@ async function engineCases(engine, url, bare) {
   await fresh(browser, (page) => stepCases(engine, page, url));
   await fresh(browser, (page) => stepCases(engine, page, url, true).then(() => padCases(engine, page)));
   await fresh(browser, (page) => access.narrationCases(engine, page, url));
+  await fresh(browser, (page) => insides.driveCases(engine, page, url, `${work}/trace.csv`));
+  if (engine === 'chromium') await insides.stepSlowCases(engine, browser, url);
   if (engine === 'chromium') await fresh(browser, (page) => access.motionCases(engine, page, url,
     (value) => page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value }])));
   if (engine !== 'webkit') await contextLossCases(engine, browser, url);

@@ -18,7 +18,9 @@ start_xvfb 1280x1024
 export WEBKIT_DISABLE_COMPOSITING_MODE=1
 # The desktop program along a drive (first frame, sway, turn, blend, run, bump into tree row 0's
 # trunk, straight to the right: 90 degrees is 20 ticks); the page follows its plan (web_test.js).
-configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel swapcount >/dev/null
+configure_build "$ROOT/build" -DBUILD_TESTING=ON -- squirrel swapcount joint_trace >/dev/null
+# The joints along the drive that the page's "How it moves" view is read along (web_insides.js).
+"$ROOT/build/joint_trace" --all stand=50 run=15 stand=33 >"$TMP/trace.csv"
 printf '%s\n' 'shot first' 'step 40' 'shot sway' 'keydown Right' 'step 20' 'keyup Right' 'shot turn' \
     'keydown Up' 'step 5' 'shot blend' 'step 10' 'shot run' 'step 30' 'shot bump' 'keyup Up' >"$TMP/drive"
 run_job "$ROOT/tools/step_shots.sh" "$ROOT/build/squirrel" "$TMP/drive" "$TMP/desktop"
