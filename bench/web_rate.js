@@ -1,10 +1,12 @@
 // Ticks and frames per second of the page against its engine's ceiling
 // (bench/ceiling/index.html), one page at a time: for each engine in turn a
 // fresh browser loads the ceiling, then the page, each counted over SECONDS
-// after a second to settle, at 640x480, the page standing and then running.
+// after a second to settle, at 640x480, the page standing and then running;
+// with --view also standing with its "How it moves" view open beside the
+// canvas (the window widened by the view, the canvas still 640x480).
 // Prints one line a measurement:
-//   ENGINE ceiling|page|running ticks/s T frames/s F
-// Usage: node bench/web_rate.js DIR SECONDS ENGINE...   (DIR: the browser build's site folder)
+//   ENGINE ceiling|page|view|running ticks/s T frames/s F
+// Usage: node bench/web_rate.js [--view] DIR SECONDS ENGINE...   (DIR: the browser build's site folder)
 'use strict';
 const path = require('path');
 const b = require('../tools/browsers/browsers.js');
@@ -23,9 +25,21 @@ async function measure(page, which, seconds) {
   return `ticks/s ${perSecond(ticks1 - ticks0)} frames/s ${perSecond(frames1 - frames0)}`;
 }
 
-async function main([dir, seconds, ...engines]) {
+// The view opened and the window widened by its width, so that the canvas stays WxH.
+async function openView(page) {
+  const box = await page.$eval('#canvas', (canvas) => canvas.getBoundingClientRect().toJSON());
+  await page.$eval('#moves', (button) => button.click());
+  await page.waitForFunction(() => document.getElementById('moves-state'));
+  const narrowed = await page.$eval('#canvas', (canvas) => canvas.getBoundingClientRect().toJSON());
+  const size = await page.evaluate(() => [innerWidth, innerHeight]);
+  await page.setViewport({ width: size[0] + box.width - narrowed.width, height: size[1] + box.height - narrowed.height });
+}
+
+async function main(args) {
+  const view = args[0] === '--view';
+  const [dir, seconds, ...engines] = view ? args.slice(1) : args;
   if (!dir || !(Number(seconds) > 0) || engines.some((engine) => !['chromium', 'firefox', 'webkit'].includes(engine))) {
-    console.log('usage: node bench/web_rate.js DIR SECONDS ENGINE... (ENGINE: chromium, firefox or webkit)');
+    console.log('usage: node bench/web_rate.js [--view] DIR SECONDS ENGINE... (ENGINE: chromium, firefox or webkit)');
     return dir === '-h' || dir === '--help' ? 0 : 2;
   }
   const pageUrl = await b.startServer(dir);
@@ -38,6 +52,12 @@ async function main([dir, seconds, ...engines]) {
       else await page.goto(url);
       await b.sizeCanvas(page, 640, 480);
       console.log(`${engine} ${which} ${await measure(page, which, Number(seconds))}`);
+    }
+    if (view) {
+      await openView(page);
+      console.log(`${engine} view ${await measure(page, 'page', Number(seconds))}`);
+      await page.$eval('#moves', (button) => button.click());   // closed, for the next visit
+      await b.sizeCanvas(page, 640, 480);
     }
     // Up and Left held: the squirrel runs in a small circle, clear of the trees, and the camera follows.
     for (const key of ['ArrowUp', 'ArrowLeft']) await page.keyboard.down(key);

@@ -3,8 +3,8 @@
 # one run: each round measures, one at a time, the desktop program's ticks per
 # second (bench/run.sh's swap counter), then in Chromium, Firefox and WebKit
 # the empty ceiling page and the page, standing and running (bench/web_rate.js),
-# all at 640x480. Prints
-# every measurement, then the range of each over the rounds.
+# all at 640x480; with --view also the page standing with its "How it moves"
+# view open. Prints every measurement, then the range of each over the rounds.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,12 +14,13 @@ SECONDS_EACH=10
 
 usage() {
     cat <<USAGE
-usage: $0 [-h | --help] [ROUNDS [SECONDS]]
+usage: $0 [-h | --help] [--view] [ROUNDS [SECONDS]]
 Measures, ROUNDS times (default $ROUNDS) and never two at once, for SECONDS
 each (default $SECONDS_EACH): the desktop program's ticks/s, and in headless
 Chromium, in Firefox and in WebKit's MiniBrowser (both on a virtual X server)
 the ceiling page's and the page's ticks/s and frames/s, the page standing and
-then running. Builds build-bench/ and build-web/ first.
+then running; with --view also standing with its "How it moves" view open.
+Builds build-bench/ and build-web/ first.
 Prints each measurement, then ranges and the page's share of its ceiling.
 Logs land in build-bench/bench-results/. Run it on an otherwise quiet machine.
 USAGE
@@ -38,8 +39,10 @@ summary() {
 }
 
 main() {
+    local view=()
     case "${1:-}" in
         -h | --help) usage; exit 0 ;;
+        --view) view=(--view); shift ;;
     esac
     local rounds=${1:-$ROUNDS} seconds=${2:-$SECONDS_EACH}
     [[ $rounds =~ ^[1-9][0-9]*$ && $seconds =~ ^[1-9][0-9]*$ ]] || { usage >&2; exit 2; }
@@ -58,7 +61,7 @@ main() {
         echo "round $round" | tee -a "$log"
         measure_program 640 480
         echo "desktop program ticks/s $MEASURED_TICKS swaps/s $MEASURED_SWAPS" | tee -a "$log"
-        run_job node "$ROOT/bench/web_rate.js" "$ROOT/build-web/site" "$seconds" chromium firefox webkit | tee -a "$log"
+        run_job node "$ROOT/bench/web_rate.js" "${view[@]}" "$ROOT/build-web/site" "$seconds" chromium firefox webkit | tee -a "$log"
     done
     echo
     summary "$log"
