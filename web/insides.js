@@ -4,7 +4,9 @@
 // cycles' keyframe curves with each shown joint's angle as a level line. Every
 // value comes from the program itself (web/state.cpp): its state read after
 // each tick, its keyframe table sampled with its own Catmull-Rom spline. The
-// view draws at most once per animation frame; Step and Slow are the page's.
+// view draws at an animation frame, at most every 100 ms (on a software GPU its
+// drawing competes with the scene's), its curves kept as drawn until the
+// joints shown or the cycle in use change; Step and Slow are the page's.
 (function () {
   'use strict';
   var JOINTS = 13;
@@ -14,6 +16,7 @@
   var COLORS = ['#ff8a65', '#ffd54f', '', '#4fc3f7', '#81d4fa', '#aed581', '#c5e1a5', '', '#f48fb1', '#f8bbd0',
     '#ce93d8', '#e1bee7', '#80cbc4'];
   var WORDS = ['standing', 'starting', 'running', 'stopping'];
+  var EVERY = 100;                          // ms between two drawings at least
   var LOW = -50, HIGH = 100;                // degrees the charts span
   var shown = { 0: true, 3: true, 8: true }; // joints drawn, a few at first
 
@@ -21,6 +24,7 @@
   var kept = 0;                                     // ticks in it
   var action = 0, blend = null, lastAction = null;  // blend: ticks of the blend gone by, null if not seen whole
   var drawnAt = -1;                                 // the tick count last drawn
+  var drawnWhen = 0;                                // and when (an animation frame's time)
 
   // After each tick: the angles into the ring, the blend counted from the tick action changed.
   var before = Module['afterTick'];
@@ -156,25 +160,81 @@
     });
   }
 
-  function drawChart() {
-    var context = surface(chart), width = chart.width, height = chart.height;
-    grid(context, 0, width, height);
-    var count = Math.min(kept, TICKS);
-    ANIMATED.forEach(function (joint) {
-      if (!shown[joint] || !count) return;
+  // The chart: its grid, drawn once for its size, and its lines, a tick a
+  // pixel across, which move left by the ticks run since the last drawing
+  // while only the newest stretch is drawn; both then scaled onto the chart.
+  var chartGrid = document.createElement('canvas'), gridFor = '';
+  var lines = document.createElement('canvas'), linesFor = '', linesAt = 0;
+  function shownJoints() { return ANIMATED.filter(function (joint) { return shown[joint]; }); }
+  function drawLines(context, from, height) {
+    shownJoints().forEach(function (joint) {
       context.strokeStyle = COLORS[joint];
       context.beginPath();
-      for (var back = count - 1; back >= 0; back--) {
-        var x = width * (TICKS - 1 - back) / (TICKS - 1);
-        context[back === count - 1 ? 'moveTo' : 'lineTo'](x, yOf(angle(back, joint), height));
+      for (var back = from; back >= 0; back--) {
+        context[back === from ? 'moveTo' : 'lineTo'](TICKS - 1 - back, yOf(angle(back, joint), height));
       }
       context.stroke();
     });
   }
+  function drawChart() {
+    var context = surface(chart), width = chart.width, height = chart.height;
+    if (gridFor !== width + 'x' + height) {
+      gridFor = width + 'x' + height;
+      chartGrid.width = width;
+      chartGrid.height = height;
+      grid(chartGrid.getContext('2d'), 0, width, height);
+    }
+    var key = height + ':' + shownJoints().join(), fresh = kept - linesAt, linesContext = lines.getContext('2d');
+    if (key !== linesFor || fresh >= TICKS - 1) {
+      linesFor = key;
+      lines.width = TICKS;
+      lines.height = height;
+      linesContext.lineWidth = (window.devicePixelRatio || 1) * 1.5;
+      if (kept) drawLines(linesContext, Math.min(kept, TICKS) - 1, height);
+    } else if (fresh > 0) {
+      linesContext.globalCompositeOperation = 'copy';
+      linesContext.imageSmoothingEnabled = false;   // whole pixels: moved as they are
+      linesContext.drawImage(lines, -fresh, 0);
+      linesContext.globalCompositeOperation = 'source-over';
+      drawLines(linesContext, Math.min(fresh, kept - 1), height);
+    }
+    linesAt = kept;
+    context.drawImage(chartGrid, 0, 0);
+    context.drawImage(lines, 0, 0, TICKS, height, 0, 0, width, height);
+  }
 
+  // The curves as drawn for the joints shown, the cycle in use and the size;
+  // each drawing then only copies them and adds the level lines.
+  var drawnCurves = document.createElement('canvas'), drawnFor = '';
   function drawCurves() {
     var context = surface(curves), half = curves.width / 2, height = curves.height;
     var lit = action === 0 || action === 3 ? 0 : 1;
+    var key = [lit, curves.width, height].concat(shownJoints()).join();
+    if (key !== drawnFor) {
+      drawnFor = key;
+      drawnCurves.width = curves.width;
+      drawnCurves.height = height;
+      drawCycles(drawnCurves.getContext('2d'), half, height, lit);
+    }
+    context.drawImage(drawnCurves, 0, 0);
+    context.setLineDash([4, 4]);
+    [0, 1].forEach(function (running) {
+      ANIMATED.forEach(function (joint) {
+        if (!shown[joint]) return;
+        context.strokeStyle = COLORS[joint];
+        context.globalAlpha = running === lit ? 1 : 0.45;
+        context.beginPath();
+        context.moveTo(running * half, yOf(angle(0, joint), height));
+        context.lineTo(running * half + half - 4, yOf(angle(0, joint), height));
+        context.stroke();
+      });
+    });
+    context.setLineDash([]);
+    context.globalAlpha = 1;
+  }
+
+  function drawCycles(context, half, height, lit) {
+    context.lineWidth = (window.devicePixelRatio || 1) * 1.5;
     [0, 1].forEach(function (running) {
       var left = running * half;
       context.fillStyle = running === lit ? '#2a2a2a' : '#111';
@@ -200,24 +260,19 @@
             context.fill();
           }
         }
-        context.setLineDash([4, 4]);
-        context.beginPath();
-        context.moveTo(left, yOf(angle(0, joint), height));
-        context.lineTo(left + half - 4, yOf(angle(0, joint), height));
-        context.stroke();
-        context.setLineDash([]);
       });
     });
     context.globalAlpha = 1;
   }
 
-  // At most once an animation frame, while the view is open: what changed.
-  function frame() {
+  // At an animation frame, while the view is open: what changed.
+  function frame(when) {
     requestAnimationFrame(frame);
-    step.disabled = !Module['paused'];
+    if (step.disabled !== !Module['paused']) step.disabled = !Module['paused'];
     var ticks = Module['calledRun'] ? Module['_tickCount']() - 1 : 0;
-    if (view.hidden || !fromProgram() || (ticks === drawnAt && drawnAt >= 0)) return;
+    if (view.hidden || !fromProgram() || (ticks === drawnAt && drawnAt >= 0) || when - drawnWhen < EVERY) return;
     drawnAt = ticks;
+    drawnWhen = when;
     stateWord.textContent = WORDS[action];
     blendText.textContent = blend === null ? '' : ', blend tick ' + blend + ' of 10';
     tickText.textContent = String(ticks);
