@@ -25,10 +25,10 @@ module.exports = (expect) => {
     await page.$eval('#pause', (button) => button.click());
     const paused = await read(page);
     await page.keyboard.down('ArrowUp');
-    await sleep(300);
+    await sleep(200);
     const still = await read(page);
     expect(paused.label === 'Play' && paused.said === 'Paused' && still.ticks === paused.ticks && still.frame === paused.frame &&
-      still.x === paused.x && still.z === paused.z, `${engine}: Pause: "Play", "Paused" said, no tick in 0.3 s, the frame kept, Up waits`);
+      still.x === paused.x && still.z === paused.z, `${engine}: Pause: "Play", "Paused" said, no tick in 0.2 s, the frame kept, Up waits`);
     await page.evaluate(() => document.activeElement.blur());
     await page.keyboard.press(' ');
     await b.waitTicks(page, 5);
@@ -69,7 +69,7 @@ module.exports = (expect) => {
   // Standing and turning say nothing. (A small canvas: the frames drawn along do not matter here.)
   async function narrationCases(engine, page, url) {
     await b.open(page, url + 'index.html?step');
-    await b.sizeCanvas(page, 160, 120);
+    await b.sizeCanvas(page, 320, 240);
     const said = [];
     const run = async (ticks) => said.push(...await page.evaluate((n) => {
       const region = document.getElementById('said'), changes = [];
