@@ -16,7 +16,7 @@ Installs the Debian packages the tests need (when missing), then runs:
   Release build    every suite through CTest in build/
   Sanitizer build  the same in build-asan/, with ASan, UBSan and LeakSanitizer
   Browser build    the WebAssembly page in Chromium, Firefox and WebKit, against the desktop frame
-Build logs land in each build folder (build.log). About 3 minutes on two cores.
+Build logs land in each build folder (build.log). About 5 minutes on two cores.
 USAGE
 }
 
