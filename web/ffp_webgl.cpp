@@ -124,8 +124,7 @@ struct Texture {
     std::vector<GLubyte> pixels;                     // level 0's, rows 4-byte aligned as unpacked
 };
 
-GLuint programs[2];        // untextured, textured; 0 while the context is lost
-bool ready = false;        // programs, uniforms, buffers and vertex layout set up for this context
+GLuint programs[2];        // untextured, textured; 0 until set up and while the context is lost
 Stream<Position> positions;
 Stream<Color> colors;
 Stream<TexCoord> texCoords;
@@ -207,7 +206,6 @@ void setUp()
 {
     programs[0] = program(plainShader);
     programs[1] = program(texturedShader);
-    ready = true;
     GLuint buffers[4];
     emscripten_glGenBuffers(4, buffers);
     positions.buffer = buffers[0];
@@ -229,7 +227,7 @@ void draw(const ffp::Frame& frame)
 {
     if (lost)
         return;
-    if (!ready)
+    if (programs[0] == 0)
         setUp();
     const size_t count = frame.vertices.size();
     positions.values.resize(count);
@@ -514,7 +512,6 @@ void glutIgnoreKeyRepeat(int ignore)
 EMSCRIPTEN_KEEPALIVE void contextLost()
 {
     lost = true;
-    ready = false;
     programs[0] = programs[1] = 0;
     for (Texture& kept : textures)
         kept.id = 0;
@@ -566,7 +563,7 @@ EMSCRIPTEN_KEEPALIVE void play()
 // so that the first frame finds the renderer set up.
 EMSCRIPTEN_KEEPALIVE void prepare()
 {
-    if (!lost && !ready)
+    if (!lost && programs[0] == 0)
         setUp();
 }
 
